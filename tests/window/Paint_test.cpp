@@ -164,29 +164,22 @@ TEST_F(PaintTest, DirectPaintErasesWithBackColor) {
     ReleaseDC(view, dc);
 }
 
-TEST_F(PaintTest, TopByteOfBackColorMeansNoFill) {
+TEST_F(PaintTest, EraseFillsBackColorUnlessItsTopByteIsSetOrACallbackErases) {
     view.backColor = 0xFF000000 | kGreen;
     ASSERT_TRUE(view.Create(frame));
     Canvas canvas;
-    HDC mem = canvas.dc;
-    SetPixel(mem, 2, 2, kRed);
+    SetPixel(canvas.dc, 2, 2, kRed);
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(mem, 2, 2));
+    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2));
     view.backColor = kGreen;
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kGreen, GetPixel(mem, 2, 2));
-}
+    EXPECT_EQ(kGreen, GetPixel(canvas.dc, 2, 2));
 
-TEST_F(PaintTest, EraseEventReplacesTheFill) {
-    view.backColor = kGreen;
+    SetPixel(canvas.dc, 2, 2, kRed);
     view.eraseEvent.Add(&painter, &Painter::Erase);
-    ASSERT_TRUE(view.Create(frame));
-    Canvas canvas;
-    HDC mem = canvas.dc;
-    SetPixel(mem, 2, 2, kRed);
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(mem, 2, 2));
-    EXPECT_EQ(mem, painter.lastDC);
+    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2)) << "the callback erases instead";
+    EXPECT_EQ(canvas.dc, painter.lastDC);
 }
 
 // A drop handle as the shell makes it: DROPFILES, then the wide paths, each
