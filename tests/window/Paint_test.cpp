@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Host.h"
 #include "support/Pump.h"
 #include "support/WindowImage.h"
 #include "window/Frame.h"
@@ -73,16 +74,7 @@ struct Canvas {
 class PaintTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A pop-up host shown without activation: without a window manager
-        // the system waits two seconds for one whenever it hides a window it
-        // would have handed to it (captioned or activated ones).
-        frame.createInfo->style = WS_POPUP | WS_CLIPCHILDREN;
-        frame.createInfo->x = 0;
-        frame.createInfo->y = 0;
-        frame.createInfo->width = 400;
-        frame.createInfo->height = 300;
-        ASSERT_TRUE(frame.Create(nullptr));
-        ShowWindow(frame, SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(zotest::ShowHost(frame, 400, 300));
         view.createInfo->x = 10;
         view.createInfo->y = 10;
         view.createInfo->width = 200;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/Child.h"
+#include "support/Host.h"
 #include "support/Pump.h"
 #include "window/Frame.h"
 #include "window/MessageLoop.h"
@@ -85,11 +86,6 @@ class WindowTest : public ::testing::Test {
 protected:
     void TearDown() override { zotest::PumpMessages(); }
 };
-
-// Frames that a test shows are pop-ups shown without activation: without a
-// window manager the system waits two seconds for one whenever it hides a
-// window it would have handed to it (captioned or activated ones).
-void MakePopup(zo::Frame& f) { f.createInfo->style = WS_POPUP | WS_CLIPSIBLINGS; }
 
 TEST_F(WindowTest, CreationMakesAFrameworkClassWindowBoundToItsObject) {
     zo::Frame f;
@@ -179,9 +175,8 @@ TEST_F(WindowTest, CloseHandlerCanKeepTheWindow) {
 TEST_F(WindowTest, SizeEventSkipsMinimisingAndCarriesTheClientSize) {
     Recorder rec;
     zo::Frame f;
-    MakePopup(f);
     f.sizeEvent.Add(&rec, &Recorder::OnSize);
-    HWND h = f.Create(nullptr);
+    HWND h = zotest::ShowHost(f, 300, 200);
     ASSERT_TRUE(h);
     rec.sizes.clear();
     SendMessageW(h, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
@@ -283,11 +278,9 @@ void CancelTracking(HWND h) {
 TEST_F(WindowTest, LeaveTrackingIsRequestedOncePerVisit) {
     Recorder rec;
     zo::Frame f;
-    MakePopup(f);
     f.mouseEvent.Add(&rec, &Recorder::OnMouse);
-    HWND h = f.Create(nullptr);
+    HWND h = zotest::ShowHost(f, 300, 200);
     ASSERT_TRUE(h);
-    ShowWindow(h, SW_SHOWNOACTIVATE);
     UpdateWindow(h);
     // Tracking only starts while the pointer is over the window.
     RECT wr;
