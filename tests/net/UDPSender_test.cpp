@@ -73,10 +73,10 @@ TEST(UDPSender, SendToNobodyIsSilentAndTheSocketStaysUsable) {
     ZO_REQUIRE_TEST_NETWORK();
     zo::UDPSender sender;
     // Without a socket the send fails quietly.
-    sender.SendTo("x", 1, 6646, Module(50));
+    sender.SendTo("x", 1, 6646, zo::IP("198.51.100.5"));
     ASSERT_TRUE(sender.GetSocket()->Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-    // 198.51.100.150 is held by nobody: the datagram dies on the private link.
-    sender.SendTo("get_net_modle_param", 19, 6646, Module(50));
+    // 198.51.100.5 is held by nobody: the datagram dies on the private link.
+    sender.SendTo("get_net_modle_param", 19, 6646, zo::IP("198.51.100.5"));
     // A closed port on a held address answers with an unreachable error.
     sender.SendTo("get_net_modle_param", 19, 9, Module(1));
 
