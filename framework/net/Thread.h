@@ -30,16 +30,7 @@ public:
     // when this Thread already holds a handle or the thread cannot be made.
     template <class T, class M>
     bool StartThread(T* object, void (M::*member)()) {
-        if (handle) return false;
-        Plain* record = new Plain;
-        if (!record) return false;
-        if (!record->call.Bind(object, member)) {
-            delete record;
-            return false;
-        }
-        if (Start(&RunPlain, record)) return true;
-        delete record;
-        return false;
+        return !handle && Launch(new Plain, object, member, &RunPlain);
     }
 
     // Runs object->member(text, length) on a new thread. The bytes are copied
@@ -47,16 +38,7 @@ public:
     // go at once; the member gets the copy, 0-terminated, and length as given.
     template <class T, class M>
     bool StartThread(T* object, void (M::*member)(const char*, int), const char* text, int length) {
-        if (handle) return false;
-        WithText* record = NewWithText(text, length);
-        if (!record) return false;
-        if (!record->call.Bind(object, member)) {
-            delete record;
-            return false;
-        }
-        if (Start(&RunWithText, record)) return true;
-        delete record;
-        return false;
+        return !handle && Launch(NewWithText(text, length), object, member, &RunWithText);
     }
 
 private:
@@ -73,8 +55,15 @@ private:
     static WithText* NewWithText(const char* text, int length);
     static DWORD WINAPI RunPlain(void* record);
     static DWORD WINAPI RunWithText(void* record);
-    // Creates the thread on record, which the thread owns from then on; on
-    // failure the caller keeps it.
+    // Binds the record's call and starts entry on it; the thread owns the
+    // record from then on. On failure the record is freed here.
+    template <class R, class T, class P>
+    bool Launch(R* record, T* object, P member, LPTHREAD_START_ROUTINE entry) {
+        if (!record) return false;
+        if (record->call.Bind(object, member) && Start(entry, record)) return true;
+        delete record;
+        return false;
+    }
     bool Start(LPTHREAD_START_ROUTINE entry, void* record);
 
     HANDLE handle = nullptr;
