@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "net/AnsiText.h"
+#include "core/String.h"
 
 namespace zo {
 
 bool Host::Lookup(const wchar_t* name) {
-    AnsiText ansi(name);
-    hostent* found = gethostbyname(ansi.Text() ? ansi.Text() : "");
+    Memory<char> ansi;
+    hostent* found = gethostbyname(String(name).ToMultiByte(ansi) > 0 ? ansi.data : "");
     entry = found;
     if (!found) return false;
     unsigned short aliases = 0, addresses = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "net/TCPServer.h"
+#include "net/UDPReceiver.h"
 #include "net/UDPSender.h"
 #include "support/TestNetwork.h"
 
@@ -28,10 +29,13 @@ TEST(WinsockCount, EveryEndpointUndoesOnlyItsOwnStart) {
         EXPECT_FALSE(WinsockStopped());
         {
             zo::UDPSender b;
+            zo::UDPReceiver rx;
             zo::TCPServer server;
         }
-        EXPECT_FALSE(WinsockStopped()) << "destroying b and server stopped a's Winsock";
+        EXPECT_FALSE(WinsockStopped()) << "destroying b, rx and server stopped a's Winsock";
     }
+    EXPECT_TRUE(WinsockStopped());
+    { zo::UDPReceiver rx; }
     EXPECT_TRUE(WinsockStopped());
     { zo::TCPServer server; }
     EXPECT_TRUE(WinsockStopped()) << "a TCPServer must not leave Winsock started";
