@@ -102,12 +102,4 @@ TEST(HostLookup, EmptyNameGivesTheToolHostFirst) {
     EXPECT_EQ(aliases, host.GetAliasesCount());
 }
 
-TEST(HostLookup, NullNameIsTheLocalHostToo) {
-    ZO_REQUIRE_TEST_NETWORK();
-    Winsock ws;
-    zo::Host host;
-    ASSERT_TRUE(host.Lookup(nullptr));
-    EXPECT_STREQ("198.51.100.10", host.GetIp(0).ToString());
-}
-
 } // namespace

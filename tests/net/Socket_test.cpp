@@ -78,17 +78,4 @@ TEST(Socket, DatagramRoundTripWithAddresses) {
     EXPECT_TRUE(tx.Close());
 }
 
-TEST(Socket, FailuresAnswerFalseOrTheErrorResult) {
-    Winsock ws;
-    zo::Socket s;
-    zo::SOCKADDR sa;
-    EXPECT_FALSE(s.GetSockAddr(sa));
-    EXPECT_FALSE(s.Bind(Loopback(0)));
-    EXPECT_EQ(SOCKET_ERROR, s.SendTo("x", 1, 0, Loopback(9), 16));
-    ASSERT_TRUE(s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-    EXPECT_FALSE(s.GetPeerAddr(sa)) << "an unconnected socket has no peer";
-    EXPECT_FALSE(s.Listen(1)) << "a datagram socket cannot listen";
-    s.Close();
-}
-
 } // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../tools/BurstDatagram.h"
+#include "../../tools/BurstDatagram.h"
 #include "net/CriticalSection.h"
 #include "net/UDPReceiver.h"
 #include "support/Child.h"
