@@ -1,6 +1,7 @@
 // Parse plus compact write, in MB/s of input, of (a) a module parameter
 // report of about 300 bytes and (b) a 1 MB document: ours from the GBK
 // bytes, the two peers from the UTF-8 form of the same document.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -102,7 +103,14 @@ double Nlohmann(const std::string& utf8, double seconds) {
 
 void Workload(const char* name, const std::wstring& text, double seconds) {
     const std::string gbk = Encode(text, CP_THREAD_ACP), utf8 = Encode(text, CP_UTF8);
-    double ours = Ours(gbk, seconds), rapid = Rapid(utf8, seconds), nl = Nlohmann(utf8, seconds);
+    // Other work shares the machine: the three take turns for several
+    // rounds and each keeps its best round.
+    double ours = 0, rapid = 0, nl = 0;
+    for (int round = 0; round < 5; ++round) {
+        ours = std::max(ours, Ours(gbk, seconds / 5));
+        rapid = std::max(rapid, Rapid(utf8, seconds / 5));
+        nl = std::max(nl, Nlohmann(utf8, seconds / 5));
+    }
     printf("%-8s %8u GBK bytes: ours %8.1f MB/s  RapidJSON %8.1f MB/s  nlohmann %8.1f MB/s  "
            "ours/RapidJSON %.2fx  ours/nlohmann %.2fx\n",
            name, static_cast<unsigned>(gbk.size()), ours, rapid, nl, ours / rapid, ours / nl);
@@ -112,7 +120,7 @@ void Workload(const char* name, const std::wstring& text, double seconds) {
 
 int main() {
     printf("json parse + compact write, code page %u\n", GetACP());
-    Workload("report", Report(), 1.0);
-    Workload("1MB", LargeDocument(1 << 20), 3.0);
+    Workload("report", Report(), 2.0);
+    Workload("1MB", LargeDocument(1 << 20), 5.0);
     return sink == 0;
 }
