@@ -10,6 +10,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "BenchClock.h"
 #include "core/Win.h"
 #include "data/Json.h"
 
@@ -47,26 +48,15 @@ std::wstring LargeDocument(size_t bytes) {
     return s + L"]";
 }
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Runs fn until at least `seconds` pass; returns MB/s of `bytes` per run.
 template <class Fn>
 double Rate(size_t bytes, double seconds, Fn fn) {
     unsigned runs = 0;
-    double start = Now(), elapsed;
+    double start = BenchNow(), elapsed;
     do {
         fn();
         ++runs;
-        elapsed = Now() - start;
+        elapsed = BenchNow() - start;
     } while (elapsed < seconds);
     return static_cast<double>(bytes) * runs / elapsed / 1e6;
 }

@@ -41,23 +41,40 @@ private:
     unsigned step;
 };
 
-// A string payload whose first buffer follows it in the same allocation;
-// a longer text later moves to a buffer of its own as with any String.
-class EmbeddedString : public String {
+// A string payload whose first buffer lies right behind it; a longer text
+// later moves to a buffer of its own as with any String.
+class InlineString : public String {
 public:
-    static String* Create(const wchar_t* text, unsigned n) {
-        void* block = String::operator new(sizeof(EmbeddedString) + (n + 1) * sizeof(wchar_t));
-        return block ? new (block) EmbeddedString(text, n) : nullptr;
-    }
+    static size_t Size(unsigned n) { return sizeof(InlineString) + (n + 1) * sizeof(wchar_t); }
 
-private:
-    EmbeddedString(const wchar_t* text, unsigned n) {
+protected:
+    InlineString(const wchar_t* text, unsigned n) {
         wchar_t* storage = reinterpret_cast<wchar_t*>(this + 1);
         if (n) memcpy(storage, text, n * sizeof(wchar_t));
         storage[n] = 0;
         handle = inner = storage;
         length = cubage = n;
     }
+};
+
+// An inline string in an allocation of its own, freed with it.
+class EmbeddedString : public InlineString {
+public:
+    static String* Create(const wchar_t* text, unsigned n) {
+        void* block = String::operator new(Size(n));
+        return block ? new (block) EmbeddedString(text, n) : nullptr;
+    }
+
+private:
+    EmbeddedString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
+};
+
+// An inline string inside a member's allocation: the member frees the
+// block, so deleting the string only destroys it.
+class MemberString : public InlineString {
+public:
+    MemberString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
+    static void operator delete(void*) noexcept {}
 };
 
 // Units before the first U+0000, at most n.
@@ -84,14 +101,20 @@ void Json::Name::Embed(wchar_t* storage, const wchar_t* text, unsigned n) {
     length = cubage = n;
 }
 
-Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n) {
+Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength) {
     n = name ? TextLength(name, n) : 0;
-    size_t nameAt = kEmbeddedAt + sizeof(Json);
-    void* block = DICTION::operator new(nameAt + (n + 1) * sizeof(wchar_t));
+    textLength = text ? TextLength(text, textLength) : 0;
+    const size_t stringAt = (kEmbeddedAt + sizeof(Json) + alignof(String) - 1) / alignof(String) * alignof(String);
+    const size_t nameAt = text ? stringAt + InlineString::Size(textLength) : kEmbeddedAt + sizeof(Json);
+    char* block = static_cast<char*>(DICTION::operator new(nameAt + (n + 1) * sizeof(wchar_t)));
     if (!block) return nullptr;
     DICTION* m = new (block) DICTION();
     m->value = new (m->Embedded()) Json();
-    m->name.Embed(reinterpret_cast<wchar_t*>(static_cast<char*>(block) + nameAt), name, n);
+    m->name.Embed(reinterpret_cast<wchar_t*>(block + nameAt), name, n);
+    if (text) {
+        m->value->value.p = new (block + stringAt) MemberString(text, textLength);
+        m->value->kind = KIND_STRING;
+    }
     return m;
 }
 
@@ -103,9 +126,11 @@ Json::DICTION::~DICTION() {
         delete value;
 }
 
-// Appends a new member with a null value; null when memory runs out.
-Json::DICTION* Json::AddMember(Object& o, const wchar_t* name, unsigned n) {
-    DICTION* m = DICTION::Create(name, n);
+// Appends a new member (a null value, or the text when there is one); null
+// when memory runs out.
+Json::DICTION* Json::AddMember(Object& o, const wchar_t* name, unsigned n, const wchar_t* text,
+                               unsigned textLength) {
+    DICTION* m = DICTION::Create(name, n, text, textLength);
     if (m && o.AddIn(m) == NPOS) {
         delete m;
         return nullptr;
@@ -204,7 +229,7 @@ void Json::CopyFrom(const Json& source) {
         BulkAdd<DICTION> bulk(*to, from->Count());
         for (unsigned i = 0; i < from->Count(); ++i) {
             const DICTION* f = from->Element(i);
-            DICTION* m = AddMember(*to, f->name.Handle(), f->name.Length());
+            DICTION* m = AddMember(*to, f->name.Handle(), f->name.Length(), nullptr, 0);
             if (!m) continue;
             m->value->CopyFrom(*f->value);
         }
@@ -360,7 +385,7 @@ Json* Json::FindProperty(const wchar_t* name, bool create) {
     const Json* found = static_cast<const Json*>(this)->FindProperty(name);
     if (found || !create) return const_cast<Json*>(found);
     if (kind != KIND_OBJECT && !MakeObject()) return nullptr;
-    DICTION* m = AddMember(*object(), name, ~0u);
+    DICTION* m = AddMember(*object(), name, ~0u, nullptr, 0);
     return m ? m->value : nullptr;
 }
 

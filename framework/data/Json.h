@@ -22,15 +22,17 @@ public:
     };
 
     // One object member; its value always exists (null at first) and is
-    // owned. A member, its first value and its name's text share one
-    // allocation (objects are mostly small members, and every allocation
-    // costs), so members are made only by Create.
+    // owned. A member, its first value (with a string value's text) and its
+    // name's text share one allocation (objects are mostly small members,
+    // and every allocation costs), so members are made only by Create.
     struct DICTION : public _class {
         Name name;
         Json* value;
         ~DICTION();
-        // The first n units of name (up to a U+0000); null when memory runs out.
-        static DICTION* Create(const wchar_t* name, unsigned n);
+        // The first n units of name (up to a U+0000) with a null value, or
+        // with the text as its value when text is not null; null when
+        // memory runs out.
+        static DICTION* Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength);
 
     private:
         DICTION() {}
@@ -197,7 +199,8 @@ private:
     Bytes* bytes() const { return static_cast<Bytes*>(value.p); }
     Json* ArrayElement(int index) const;
     Json* SetElement(const Json& source, int index);
-    static DICTION* AddMember(Object& o, const wchar_t* name, unsigned n);
+    static DICTION* AddMember(Object& o, const wchar_t* name, unsigned n, const wchar_t* text,
+                              unsigned textLength);
 
     union {
         bool b;

@@ -147,12 +147,25 @@ private:
             // an empty name), as part of the tree built before the failure.
             const wchar_t* name = nullptr;
             unsigned n = 0;
-            bool named = ReadStringBody(&name, &n);
-            Json::DICTION* m = Json::AddMember(o, name, n);
-            if (!m || !named) return false;
-            if (!SkipSpace() || text[pos] != L':') return false;
-            ++pos;
-            if (!ParseNested(*m->value)) return false;
+            if (!ReadStringBody(&name, &n)) {
+                Json::AddMember(o, nullptr, 0, nullptr, 0);
+                return false;
+            }
+            bool colon = SkipSpace() && text[pos] == L':';
+            if (colon) ++pos;
+            // A string value is read first so that it can share the member's
+            // allocation; a member whose value fails keeps a null value.
+            const wchar_t* value = nullptr;
+            unsigned valueLength = 0;
+            bool quoted = colon && SkipSpace() && text[pos] == L'"';
+            bool read = false;
+            if (quoted) {
+                ++pos;
+                read = ReadStringBody(&value, &valueLength);
+            }
+            Json::DICTION* m = Json::AddMember(o, name, n, read ? value : nullptr, valueLength);
+            if (!m || !colon || (quoted && !read)) return false;
+            if (!quoted && !ParseNested(*m->value)) return false;
             if (!SkipSpace()) return false;
             if (text[pos] == L'}') {
                 ++pos;
