@@ -9,6 +9,7 @@
 #include <new>
 
 #include "core/Win.h"
+#include "data/JsonHeap.h"
 
 namespace zo {
 
@@ -61,9 +62,10 @@ protected:
 class EmbeddedString : public InlineString {
 public:
     static String* Create(const wchar_t* text, unsigned n) {
-        void* block = String::operator new(Size(n));
+        void* block = JsonHeap::TakeSized(Size(n));
         return block ? new (block) EmbeddedString(text, n) : nullptr;
     }
+    static void operator delete(void* p) noexcept { JsonHeap::GiveSized(p); }
 
 private:
     EmbeddedString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
@@ -87,6 +89,8 @@ unsigned TextLength(const wchar_t* text, unsigned n) {
 }   // namespace
 
 namespace {
+// JsonHeap's sized blocks are aligned for 8-byte fields, no more.
+static_assert(alignof(Json) <= 8 && alignof(String) <= 8, "records need stronger alignment");
 const size_t kEmbeddedAt = (sizeof(Json::DICTION) + alignof(Json) - 1) / alignof(Json) * alignof(Json);
 }
 
@@ -106,7 +110,7 @@ Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n, const wcha
     textLength = text ? TextLength(text, textLength) : 0;
     const size_t stringAt = (kEmbeddedAt + sizeof(Json) + alignof(String) - 1) / alignof(String) * alignof(String);
     const size_t nameAt = text ? stringAt + InlineString::Size(textLength) : kEmbeddedAt + sizeof(Json);
-    char* block = static_cast<char*>(DICTION::operator new(nameAt + (n + 1) * sizeof(wchar_t)));
+    char* block = static_cast<char*>(JsonHeap::TakeSized(nameAt + (n + 1) * sizeof(wchar_t)));
     if (!block) return nullptr;
     DICTION* m = new (block) DICTION();
     m->value = new (m->Embedded()) Json();
@@ -118,13 +122,19 @@ Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n, const wcha
     return m;
 }
 
-// The block is freed by _class's operator delete after this.
+// The block is freed by the operator delete below after this.
 Json::DICTION::~DICTION() {
     if (value == Embedded())
         value->~Json();
     else
         delete value;
 }
+
+void Json::DICTION::operator delete(void* p) noexcept { JsonHeap::GiveSized(p); }
+
+void* Json::operator new(size_t size) noexcept { return JsonHeap::Take(size); }
+
+void Json::operator delete(void* p, size_t size) noexcept { JsonHeap::Give(p, size); }
 
 // Appends a new member (a null value, or the text when there is one); null
 // when memory runs out.
@@ -150,8 +160,14 @@ Json::Json(const Json& source) : _class() {
 void Json::Release() {
     switch (kind) {
     case KIND_STRING: delete string(); break;
-    case KIND_ARRAY: delete array(); break;
-    case KIND_OBJECT: delete object(); break;
+    case KIND_ARRAY:
+        array()->~Array();
+        JsonHeap::Give(value.p, sizeof(Array));
+        break;
+    case KIND_OBJECT:
+        object()->~Object();
+        JsonHeap::Give(value.p, sizeof(Object));
+        break;
     case KIND_BINARY: delete bytes(); break;
     default: break;
     }
@@ -161,8 +177,9 @@ void Json::Release() {
 
 Json::Array* Json::MakeArray() {
     Release();
-    Array* a = new (std::nothrow) Array();
-    if (!a) return nullptr;
+    void* block = JsonHeap::Take(sizeof(Array));
+    if (!block) return nullptr;
+    Array* a = new (block) Array();
     a->step = 1;
     value.p = a;
     kind = KIND_ARRAY;
@@ -171,8 +188,9 @@ Json::Array* Json::MakeArray() {
 
 Json::Object* Json::MakeObject() {
     Release();
-    Object* o = new (std::nothrow) Object();
-    if (!o) return nullptr;
+    void* block = JsonHeap::Take(sizeof(Object));
+    if (!block) return nullptr;
+    Object* o = new (block) Object();
     o->step = 1;
     value.p = o;
     kind = KIND_OBJECT;

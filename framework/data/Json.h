@@ -29,6 +29,8 @@ public:
         Name name;
         Json* value;
         ~DICTION();
+        // Members live in JsonHeap blocks of their own size.
+        static void operator delete(void* p) noexcept;
         // The first n units of name (up to a U+0000) with a null value, or
         // with the text as its value when text is not null; null when
         // memory runs out.
@@ -38,6 +40,12 @@ public:
         DICTION() {}
         Json* Embedded();
     };
+
+    // Values live in JsonHeap blocks.
+    static void* operator new(size_t size) noexcept;
+    static void operator delete(void* p, size_t size) noexcept;
+    static void* operator new(size_t, void* p) noexcept { return p; }
+    static void operator delete(void*, void*) noexcept {}
 
     Json() { value.i = 0; }
     Json(bool v) { Init(KIND_BOOLEAN); value.b = v; }

@@ -1,0 +1,33 @@
+// JsonHeap: where the JSON tree's small records (values, members, list
+// headers, short strings) live. Every block is an ordinary block of the C
+// runtime heap; a freed block goes to a small per-thread cache first, so a
+// tree parsed after another reuses its blocks instead of paying the heap's
+// lock and search for each one. The cache is bounded and is freed when its
+// thread ends.
+#pragma once
+#include <cstddef>
+
+namespace zo {
+
+class JsonHeap {
+public:
+    // Bytes one thread's cache may hold at most.
+    static const size_t kMaxCached = 32 * 1024;
+    // Blocks above this size bypass the cache.
+    static const size_t kLargestCached = 256;
+
+    // A block of at least size bytes; null when memory runs out.
+    static void* Take(size_t size);
+    // Frees a block that Take(size) gave, on any thread.
+    static void Give(void* block, size_t size);
+
+    // The same for records whose type does not tell their size: the size
+    // is kept in front of the block.
+    static void* TakeSized(size_t size);
+    static void GiveSized(void* block);
+
+    // Bytes the calling thread's cache holds now.
+    static size_t CachedBytes();
+};
+
+} // namespace zo
