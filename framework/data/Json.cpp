@@ -608,10 +608,28 @@ Json* Json::SetArrayInt32(int v, int index) { return SetElement(Json(v), index);
 Json* Json::SetArrayInt64(long long v, int index) { return SetElement(Json(v), index); }
 Json* Json::SetArrayDouble(double v, int index) { return SetElement(Json(v), index); }
 
+namespace {
+void WINAPI ReleaseScratch(void* value) { static_cast<Json*>(value)->Release(); }
+}   // namespace
+
+// This runtime may free a thread_local object's storage before it runs the
+// object's destructor, so the scratch value has no destructor to run: a
+// fiber-local slot's callback, which comes first when a thread ends,
+// releases what it holds.
 Json& Json::Nowhere() {
-    static thread_local Json nowhere;
-    nowhere.Release();
-    return nowhere;
+    alignas(Json) static thread_local unsigned char storage[sizeof(Json)];
+    static thread_local bool made = false;
+    Json* scratch = reinterpret_cast<Json*>(storage);
+    if (!made) {
+        new (scratch) Json();
+        made = true;
+        static const DWORD slot = FlsAlloc(&ReleaseScratch);
+        DWORD error = GetLastError();
+        if (slot != FLS_OUT_OF_INDEXES) FlsSetValue(slot, scratch);
+        SetLastError(error);
+    }
+    scratch->Release();
+    return *scratch;
 }
 
 Json& Json::operator[](const wchar_t* name) {

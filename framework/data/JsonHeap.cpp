@@ -1,14 +1,14 @@
-// The per-thread block cache behind JsonHeap. Blocks are kept in lists by
-// size (16-byte steps up to kLargestCached) and each block is allocated at
-// its list's full size, so any block of a list serves any request of it,
-// whichever thread freed it. A thread finds its cache through a TLS slot
-// (cheaper than a thread_local on this runtime); a thread_local owner frees
-// the cache when the thread ends.
+// The block cache behind JsonHeap. Blocks are kept in lists by size (16-byte
+// steps up to kLargestCached) and each block is allocated at its list's full
+// size, so any block of a list serves any request of it, whichever thread
+// freed it. One cache serves the process: a thread that finds it in use by
+// another goes straight to the heap instead of waiting, so the cache never
+// blocks, and it needs no per-thread state that would have to be freed when
+// a thread ends.
 #include "data/JsonHeap.h"
 
+#include <atomic>
 #include <cstdlib>
-
-#include "core/Win.h"
 
 namespace zo {
 
@@ -24,63 +24,27 @@ struct FreeBlock {
     FreeBlock* next;
 };
 
+// Zero before any code runs, so blocks may come and go during start-up and
+// shut-down in any order. The blocks it holds at exit go with the process.
 struct Cache {
     FreeBlock* head[kLists];
     size_t bytes;
 };
+Cache cache;
+std::atomic_flag busy = ATOMIC_FLAG_INIT;
 
-// The slot holds null before the thread's first free, its cache after,
-// and kGone once the cache has been freed at thread exit (blocks freed
-// later, by other exit-time destructors, go straight to the heap).
-void* const kGone = reinterpret_cast<void*>(1);
-
-DWORD Slot() {
-    static const DWORD slot = TlsAlloc();
-    return slot;
-}
-
-// TlsGetValue clears the last error; callers of Json do not expect that.
-void* SlotValue(DWORD slot) {
-    DWORD error = GetLastError();
-    void* value = TlsGetValue(slot);
-    SetLastError(error);
-    return value;
-}
-
-void SetSlotValue(DWORD slot, void* value) {
-    DWORD error = GetLastError();
-    TlsSetValue(slot, value);
-    SetLastError(error);
-}
-
-class ThreadCache {
+// The cache for one operation, or nothing when another thread has it.
+class Hold {
 public:
-    Cache cache = {};
-    ~ThreadCache() {
-        for (unsigned i = 0; i < kLists; ++i) {
-            while (FreeBlock* b = cache.head[i]) {
-                cache.head[i] = b->next;
-                free(b);
-            }
-        }
-        cache.bytes = 0;
-        SetSlotValue(Slot(), kGone);
+    Hold() : held(!busy.test_and_set(std::memory_order_acquire)) {}
+    ~Hold() {
+        if (held) busy.clear(std::memory_order_release);
     }
-};
+    explicit operator bool() const { return held; }
 
-// The calling thread's cache; null when there is none (yet, with create
-// false) or no more, or when no TLS slot could be had.
-Cache* Current(bool create) {
-    DWORD slot = Slot();
-    if (slot == TLS_OUT_OF_INDEXES) return nullptr;
-    void* value = SlotValue(slot);
-    if (!value && create) {
-        static thread_local ThreadCache owner;
-        value = &owner.cache;
-        SetSlotValue(slot, value);
-    }
-    return value == kGone ? nullptr : static_cast<Cache*>(value);
-}
+private:
+    bool held;
+};
 
 unsigned ListOf(size_t size) { return size ? static_cast<unsigned>((size - 1) / kGrain) : 0; }
 
@@ -89,10 +53,11 @@ unsigned ListOf(size_t size) { return size ? static_cast<unsigned>((size - 1) / 
 void* JsonHeap::Take(size_t size) {
     if (size > kLargestCached) return malloc(size);
     unsigned list = ListOf(size);
-    if (Cache* c = Current(false)) {
-        if (FreeBlock* b = c->head[list]) {
-            c->head[list] = b->next;
-            c->bytes -= (list + 1) * kGrain;
+    Hold hold;
+    if (hold) {
+        if (FreeBlock* b = cache.head[list]) {
+            cache.head[list] = b->next;
+            cache.bytes -= (list + 1) * kGrain;
             return b;
         }
     }
@@ -104,12 +69,12 @@ void JsonHeap::Give(void* block, size_t size) {
     if (size <= kLargestCached) {
         unsigned list = ListOf(size);
         size_t bytes = (list + 1) * kGrain;
-        Cache* c = Current(true);
-        if (c && c->bytes + bytes <= kMaxCached) {
+        Hold hold;
+        if (hold && cache.bytes + bytes <= kMaxCached) {
             FreeBlock* b = static_cast<FreeBlock*>(block);
-            b->next = c->head[list];
-            c->head[list] = b;
-            c->bytes += bytes;
+            b->next = cache.head[list];
+            cache.head[list] = b;
+            cache.bytes += bytes;
             return;
         }
     }
@@ -131,8 +96,8 @@ void JsonHeap::GiveSized(void* block) {
 }
 
 size_t JsonHeap::CachedBytes() {
-    Cache* c = Current(false);
-    return c ? c->bytes : 0;
+    Hold hold;
+    return hold ? cache.bytes : 0;
 }
 
 } // namespace zo

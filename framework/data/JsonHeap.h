@@ -1,9 +1,8 @@
 // JsonHeap: where the JSON tree's small records (values, members, list
 // headers, short strings) live. Every block is an ordinary block of the C
-// runtime heap; a freed block goes to a small per-thread cache first, so a
-// tree parsed after another reuses its blocks instead of paying the heap's
-// lock and search for each one. The cache is bounded and is freed when its
-// thread ends.
+// runtime heap; a freed block goes to a small cache first, so a tree parsed
+// after another reuses its blocks instead of paying the heap's lock and
+// search for each one. The cache is bounded and owned by the process.
 #pragma once
 #include <cstddef>
 
@@ -11,10 +10,10 @@ namespace zo {
 
 class JsonHeap {
 public:
-    // Bytes one thread's cache may hold at most.
-    static const size_t kMaxCached = 32 * 1024;
+    // Bytes the cache may hold at most.
+    static constexpr size_t kMaxCached = 32 * 1024;
     // Blocks above this size bypass the cache.
-    static const size_t kLargestCached = 256;
+    static constexpr size_t kLargestCached = 256;
 
     // A block of at least size bytes; null when memory runs out.
     static void* Take(size_t size);
@@ -26,7 +25,7 @@ public:
     static void* TakeSized(size_t size);
     static void GiveSized(void* block);
 
-    // Bytes the calling thread's cache holds now.
+    // Bytes the cache holds now (0 while another thread uses it).
     static size_t CachedBytes();
 };
 

@@ -3,7 +3,6 @@
 // that reads back to the same tree, and the heap must not grow. The suite
 // runs a few thousand inputs from fixed seeds; ZO_JSON_FUZZ_COUNT=N runs N.
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <cstdlib>
 #include <random>
@@ -12,6 +11,7 @@
 
 #include "data/JsonTestText.h"
 
+using jsontest::HeapInUse;
 using jsontest::ParseA;
 using jsontest::ParseW;
 using jsontest::SameTree;
@@ -19,18 +19,6 @@ using jsontest::Write;
 using zo::Json;
 
 namespace {
-
-// Bytes in use on the C runtime heap, where every Json allocation lives.
-// The test has one thread, so the walk needs no lock.
-size_t HeapInUse() {
-    HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
-    PROCESS_HEAP_ENTRY entry;
-    entry.lpData = nullptr;
-    size_t used = 0;
-    while (HeapWalk(heap, &entry))
-        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
-    return used;
-}
 
 class Generator {
 public:

@@ -1,6 +1,8 @@
 // Helpers shared by the JSON tests: parsing from wide or ANSI text, writing
-// to std::wstring, and comparing trees.
+// to std::wstring, comparing trees, and the bytes in use on the heap.
 #pragma once
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -53,6 +55,18 @@ inline bool ReadFile(const std::string& path, std::string* bytes) {
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
     fclose(f);
     return true;
+}
+
+// Bytes in use on the C runtime heap, where every Json allocation lives.
+// Callers walk it while no other thread of theirs runs, so it needs no lock.
+inline size_t HeapInUse() {
+    HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
+    PROCESS_HEAP_ENTRY entry;
+    entry.lpData = nullptr;
+    size_t used = 0;
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
+    return used;
 }
 
 inline bool ParseA(zo::Json& j, const std::string& bytes) {
