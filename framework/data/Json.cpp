@@ -105,20 +105,39 @@ void Json::Name::Embed(wchar_t* storage, const wchar_t* text, unsigned n) {
     length = cubage = n;
 }
 
-Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength) {
+namespace {
+// A member's block: the DICTION, its value, the value's payload (a string
+// with its text, or a list header) when it has one, then the name's text.
+const size_t kPayloadAt = kEmbeddedAt + sizeof(Json);
+static_assert(kPayloadAt % alignof(String) == 0 && kPayloadAt % alignof(ObjectList<Json>) == 0,
+              "a payload behind a member's value must be aligned");
+}   // namespace
+
+Json::DICTION* Json::DICTION::Allocate(const wchar_t* name, unsigned n, size_t payload) {
     n = name ? TextLength(name, n) : 0;
-    textLength = text ? TextLength(text, textLength) : 0;
-    const size_t stringAt = (kEmbeddedAt + sizeof(Json) + alignof(String) - 1) / alignof(String) * alignof(String);
-    const size_t nameAt = text ? stringAt + InlineString::Size(textLength) : kEmbeddedAt + sizeof(Json);
+    const size_t nameAt = kPayloadAt + payload;
     char* block = static_cast<char*>(JsonHeap::TakeSized(nameAt + (n + 1) * sizeof(wchar_t)));
     if (!block) return nullptr;
     DICTION* m = new (block) DICTION();
     m->value = new (m->Embedded()) Json();
     m->name.Embed(reinterpret_cast<wchar_t*>(block + nameAt), name, n);
-    if (text) {
-        m->value->value.p = new (block + stringAt) MemberString(text, textLength);
+    return m;
+}
+
+Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength) {
+    textLength = text ? TextLength(text, textLength) : 0;
+    DICTION* m = Allocate(name, n, text ? InlineString::Size(textLength) : 0);
+    if (m && text) {
+        m->value->value.p = new (m->value->Behind()) MemberString(text, textLength);
         m->value->kind = KIND_STRING;
     }
+    return m;
+}
+
+Json::DICTION* Json::DICTION::CreateWithList(const wchar_t* name, unsigned n, Kind kind) {
+    static_assert(sizeof(Array) == sizeof(Object), "both list headers take the same room");
+    DICTION* m = Allocate(name, n, sizeof(Array));
+    if (m) m->value->AttachList(kind, m->value->Behind());
     return m;
 }
 
@@ -162,11 +181,11 @@ void Json::Release() {
     case KIND_STRING: delete string(); break;
     case KIND_ARRAY:
         array()->~Array();
-        JsonHeap::Give(value.p, sizeof(Array));
+        if (value.p != Behind()) JsonHeap::Give(value.p, sizeof(Array));
         break;
     case KIND_OBJECT:
         object()->~Object();
-        JsonHeap::Give(value.p, sizeof(Object));
+        if (value.p != Behind()) JsonHeap::Give(value.p, sizeof(Object));
         break;
     case KIND_BINARY: delete bytes(); break;
     default: break;
@@ -175,26 +194,33 @@ void Json::Release() {
     value.i = 0;
 }
 
+void Json::AttachList(Kind k, void* storage) {
+    if (k == KIND_ARRAY) {
+        Array* a = new (storage) Array();
+        a->step = 1;
+        value.p = a;
+    } else {
+        Object* o = new (storage) Object();
+        o->step = 1;
+        value.p = o;
+    }
+    kind = k;
+}
+
 Json::Array* Json::MakeArray() {
     Release();
     void* block = JsonHeap::Take(sizeof(Array));
     if (!block) return nullptr;
-    Array* a = new (block) Array();
-    a->step = 1;
-    value.p = a;
-    kind = KIND_ARRAY;
-    return a;
+    AttachList(KIND_ARRAY, block);
+    return array();
 }
 
 Json::Object* Json::MakeObject() {
     Release();
     void* block = JsonHeap::Take(sizeof(Object));
     if (!block) return nullptr;
-    Object* o = new (block) Object();
-    o->step = 1;
-    value.p = o;
-    kind = KIND_OBJECT;
-    return o;
+    AttachList(KIND_OBJECT, block);
+    return object();
 }
 
 String* Json::MakeString() {

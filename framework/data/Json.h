@@ -37,8 +37,14 @@ public:
         static DICTION* Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength);
 
     private:
+        friend class JsonReader;
         DICTION() {}
         Json* Embedded();
+        // A member with room for payload bytes behind its value.
+        static DICTION* Allocate(const wchar_t* name, unsigned n, size_t payload);
+        // As Create, with an empty array or object (kind) as the value,
+        // whose list header shares the member's block too.
+        static DICTION* CreateWithList(const wchar_t* name, unsigned n, Kind kind);
     };
 
     // Values live in JsonHeap blocks.
@@ -197,6 +203,12 @@ private:
     void CopyFrom(const Json& source);
     Array* MakeArray();    // releases, attaches an empty array; null on no memory
     Object* MakeObject();
+    // Makes the null value an empty array or object (kind) whose list header
+    // is built on storage (a JsonHeap block, or Behind()).
+    void AttachList(Kind kind, void* storage);
+    // A member's value may have its payload right behind it in the member's
+    // block; Release frees a payload only when it lies elsewhere.
+    void* Behind() { return this + 1; }
     String* MakeString();  // reuses an existing string
     // Makes the value the text's first n units (up to a U+0000); false when
     // memory runs out.

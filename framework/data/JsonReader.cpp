@@ -30,19 +30,43 @@ int HexValue(wchar_t c) {
     return -1;
 }
 
-// Containers grow by doubling while they are read, so a long flat array
-// costs O(n) and not O(n^2) reallocations; afterwards they are handed over
-// with the usual step of one.
-const unsigned kReadStep = 0;
-
-template <class T>
-class ReadStep {
+// The elements and members of the containers being read, innermost last.
+// A container hands its own to its list when it closes (or fails), so the
+// list's pointer array is allocated once, at its final size; a long flat
+// array costs one allocation instead of one per doubling.
+class Pending {
 public:
-    explicit ReadStep(ObjectList<T>& l) : list(l) { list.step = kReadStep; }
-    ~ReadStep() { list.step = 1; }
+    ~Pending() {
+        if (items != local) free(items);
+    }
+    unsigned Count() const { return count; }
+    void* const* From(unsigned base) const { return items + base; }
+    void Drop(unsigned base) { count = base; }
+
+    bool Push(void* item) {
+        if (count == cubage && !Grow()) return false;
+        items[count++] = item;
+        return true;
+    }
 
 private:
-    ObjectList<T>& list;
+    bool Grow() {
+        if (cubage > 0x3FFFFFFFu) return false;
+        unsigned c = cubage * 2;
+        void** p = static_cast<void**>(malloc(c * sizeof(void*)));
+        if (!p) return false;
+        memcpy(p, items, count * sizeof(void*));
+        if (items != local) free(items);
+        items = p;
+        cubage = c;
+        return true;
+    }
+
+    static const unsigned kLocal = 64;
+    void* local[kLocal];
+    void** items = local;
+    unsigned count = 0;
+    unsigned cubage = kLocal;
 };
 
 }   // namespace
@@ -61,6 +85,7 @@ private:
     unsigned end;
     unsigned pos = 0;
     unsigned depth = 0;
+    Pending pending;
 
     // Moves past whitespace; false at the end of the text.
     bool SkipSpace() {
@@ -89,16 +114,18 @@ private:
 
     bool ParseArray(Json& out) {
         if (depth == Json::kMaxDepth) return false;
-        Json::Array* a = out.MakeArray();
+        // A member's value may come with its (empty) list already made.
+        Json::Array* a = out.IsArray() && !out.Count() ? out.array() : out.MakeArray();
         if (!a) return false;
         ++depth;
-        ReadStep<Json> grow(*a);
-        bool ok = ArrayBody(*a);
+        unsigned base = pending.Count();
+        bool ok = ArrayBody();
+        ok &= Hand(*a, base);
         --depth;
         return ok;
     }
 
-    bool ArrayBody(Json::Array& a) {
+    bool ArrayBody() {
         if (!SkipSpace()) return false;
         if (text[pos] == L']') {
             ++pos;
@@ -107,7 +134,7 @@ private:
         for (;;) {
             Json* e = new Json();
             if (!e) return false;
-            if (!ParseNested(*e) || a.AddIn(e) == NPOS) {
+            if (!ParseNested(*e) || !pending.Push(e)) {
                 delete e;
                 return false;
             }
@@ -123,16 +150,27 @@ private:
 
     bool ParseObject(Json& out) {
         if (depth == Json::kMaxDepth) return false;
-        Json::Object* o = out.MakeObject();
+        Json::Object* o = out.IsObject() && !out.Count() ? out.object() : out.MakeObject();
         if (!o) return false;
         ++depth;
-        ReadStep<Json::DICTION> grow(*o);
-        bool ok = ObjectBody(*o);
+        unsigned base = pending.Count();
+        bool ok = ObjectBody();
+        ok &= Hand(*o, base);
         --depth;
         return ok;
     }
 
-    bool ObjectBody(Json::Object& o) {
+    // A member joins its object as soon as it exists, before its value is
+    // read, so a failure leaves it in the partial tree.
+    Json::DICTION* AddMember(Json::DICTION* m) {
+        if (m && !pending.Push(m)) {
+            delete m;
+            return nullptr;
+        }
+        return m;
+    }
+
+    bool ObjectBody() {
         if (!SkipSpace()) return false;
         if (text[pos] == L'}') {
             ++pos;
@@ -148,7 +186,7 @@ private:
             const wchar_t* name = nullptr;
             unsigned n = 0;
             if (!ReadStringBody(&name, &n)) {
-                Json::AddMember(o, nullptr, 0, nullptr, 0);
+                AddMember(Json::DICTION::Create(nullptr, 0, nullptr, 0));
                 return false;
             }
             bool colon = SkipSpace() && text[pos] == L':';
@@ -163,7 +201,15 @@ private:
                 ++pos;
                 read = ReadStringBody(&value, &valueLength);
             }
-            Json::DICTION* m = Json::AddMember(o, name, n, read ? value : nullptr, valueLength);
+            // So can the list header of an array or object value (unless
+            // it is too deep to be read: its member then stays null).
+            Json::Kind list = Json::KIND_NULL;
+            if (colon && !quoted && pos < end && depth < Json::kMaxDepth) {
+                if (text[pos] == L'[') list = Json::KIND_ARRAY;
+                if (text[pos] == L'{') list = Json::KIND_OBJECT;
+            }
+            Json::DICTION* m = AddMember(list ? Json::DICTION::CreateWithList(name, n, list)
+                                              : Json::DICTION::Create(name, n, read ? value : nullptr, valueLength));
             if (!m || !colon || (quoted && !read)) return false;
             if (!quoted && !ParseNested(*m->value)) return false;
             if (!SkipSpace()) return false;
@@ -173,6 +219,21 @@ private:
             }
             if (text[pos] == L',') ++pos;
         }
+    }
+
+    // Moves the items pending since base into list, which grows once to
+    // take them all; what does not fit (no memory) is destroyed.
+    template <class T>
+    bool Hand(ObjectList<T>& list, unsigned base) {
+        unsigned n = pending.Count() - base;
+        void* const* items = pending.From(base);
+        list.step = n ? n : 1;
+        unsigned i = 0;
+        while (i < n && list.AddIn(static_cast<T*>(items[i])) != NPOS) ++i;
+        list.step = 1;
+        for (unsigned k = i; k < n; ++k) delete static_cast<T*>(items[k]);
+        pending.Drop(base);
+        return i == n;
     }
 
     // Reads a string body after its opening quote and unescapes it in place;
@@ -295,12 +356,24 @@ private:
     }
 };
 
-// The reader's own UTF-16 copy of the input, freed with it.
+// The reader's own UTF-16 copy of the input: on the stack when it is as
+// short as most datagrams, on the heap otherwise.
 class TextCopy {
 public:
-    ~TextCopy() { free(units); }
-    wchar_t* units = nullptr;
+    ~TextCopy() {
+        if (units != local) free(units);
+    }
+    // Room for count units and a terminator; null when memory runs out.
+    wchar_t* Reserve(unsigned count) {
+        if (count > kLocal) units = static_cast<wchar_t*>(malloc((static_cast<size_t>(count) + 1) * sizeof(wchar_t)));
+        return units;
+    }
+    wchar_t* units = local;
     unsigned length = 0;
+
+private:
+    static const unsigned kLocal = 512;
+    wchar_t local[kLocal + 1];
 };
 
 bool Json::ParseMbs(const char* data, int length) {
@@ -314,8 +387,7 @@ bool Json::ParseMbs(const char* data, int length) {
     // No code page makes more UTF-16 units than bytes, so one conversion
     // into a buffer of that size does.
     TextCopy text;
-    text.units = static_cast<wchar_t*>(malloc((static_cast<size_t>(count) + 1) * sizeof(wchar_t)));
-    if (!text.units) return false;
+    if (!text.Reserve(count)) return false;
     int n = MultiByteToWideChar(CP_THREAD_ACP, 0, data, static_cast<int>(count), text.units, static_cast<int>(count));
     if (n <= 0) return false;
     while (text.length < static_cast<unsigned>(n) && text.units[text.length]) ++text.length;

@@ -13,18 +13,28 @@ namespace zo {
 
 namespace {
 
+// The text grows on the stack while it is short (most datagrams), then on
+// the heap by doubling.
 class TextBuffer {
 public:
-    ~TextBuffer() { free(data); }
+    ~TextBuffer() {
+        if (data != local) free(data);
+    }
 
     // Room for n more units (and a terminator); false once memory ran out.
     bool Reserve(unsigned n) {
         if (failed) return false;
         if (static_cast<unsigned long long>(length) + n + 1 <= cubage) return true;
-        unsigned long long c = cubage ? cubage : 256;
+        unsigned long long c = cubage;
         while (c < static_cast<unsigned long long>(length) + n + 1) c *= 2;
         if (c * sizeof(wchar_t) > 0x7FFFFFFFull) return Fail();
-        wchar_t* p = static_cast<wchar_t*>(realloc(data, static_cast<size_t>(c) * sizeof(wchar_t)));
+        wchar_t* p;
+        if (data == local) {
+            p = static_cast<wchar_t*>(malloc(static_cast<size_t>(c) * sizeof(wchar_t)));
+            if (p) memcpy(p, local, length * sizeof(wchar_t));
+        } else {
+            p = static_cast<wchar_t*>(realloc(data, static_cast<size_t>(c) * sizeof(wchar_t)));
+        }
         if (!p) return Fail();
         data = p;
         cubage = static_cast<unsigned>(c);
@@ -48,15 +58,20 @@ public:
     wchar_t* At() { return data + length; }
     void Advance(unsigned n) { length += n; }
 
-    // Hands the text to out (which adopts the buffer); "" after a failure.
+    // Hands the text to out in a heap buffer it adopts; "" after a failure.
     void MoveTo(String& out) {
-        if (failed || !Reserve(0)) {
+        wchar_t* text = data;
+        if (!failed && data == local) {
+            text = static_cast<wchar_t*>(malloc((length + 1) * sizeof(wchar_t)));
+            if (text) memcpy(text, local, length * sizeof(wchar_t));
+        }
+        if (failed || !text) {
             out = L"";
             return;
         }
-        data[length] = 0;
-        out.Attach(data);
-        data = nullptr;
+        text[length] = 0;
+        out.Attach(text);
+        if (data != local) data = local;
     }
 
 private:
@@ -65,9 +80,11 @@ private:
         return false;
     }
 
-    wchar_t* data = nullptr;
+    static const unsigned kLocal = 1024;
+    wchar_t local[kLocal];
+    wchar_t* data = local;
     unsigned length = 0;
-    unsigned cubage = 0;
+    unsigned cubage = kLocal;
     bool failed = false;
 };
 

@@ -459,6 +459,30 @@ void ExactDigits(u64 m, int q, Digits* g) {
         g->sticky = frac != 0;
         return;
     }
+#ifdef __SIZEOF_INT128__
+    // Below 1 and not too small (m < 2^53, so the digits come out of a
+    // 128-bit fraction times ten): the same digit loop, wider.
+    if (q < -60 && q >= -124) {
+        typedef unsigned __int128 u128;
+        unsigned s = static_cast<unsigned>(-q);
+        const u128 mask = (static_cast<u128>(1) << s) - 1;
+        u128 frac = m;
+        int x = -1;
+        while (frac && g->len < 18) {
+            frac *= 10;
+            char digit = static_cast<char>('0' + static_cast<unsigned>(frac >> s));
+            frac &= mask;
+            if (g->len == 0 && digit == '0') {
+                --x;
+                continue;
+            }
+            g->d[g->len++] = digit;
+        }
+        g->x = x;
+        g->sticky = frac != 0;
+        return;
+    }
+#endif
     Big b(m);
     if (q > 0)
         b.ShiftLeft(static_cast<unsigned>(q));
