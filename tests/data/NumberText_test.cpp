@@ -105,6 +105,32 @@ TEST(FormatDouble, AgreesWithTheRuntimeOnRandomDoubles) {
     }
 }
 
+// Doubles from 2^-72 to 2^-8 print from a wide fraction of their own: all
+// their digits must still agree with the runtime's, ties included.
+TEST(FormatDouble, AgreesWithTheRuntimeBelowOneDensely) {
+    std::mt19937_64 rng(20261207);
+    int mismatches = 0;
+    for (int i = 0; i < 50000 && mismatches < 5; ++i) {
+        int exponent = -72 + static_cast<int>(rng() % 65);
+        unsigned long long mantissa = rng() & ((1ull << 52) - 1);
+        if (i % 4 == 0) mantissa &= ~((1ull << (rng() % 52)) - 1);   // short binary fractions: more ties
+        double v = FromBits(static_cast<unsigned long long>(exponent + 1023) << 52 | mantissa);
+        char ref[64];
+        snprintf(ref, sizeof ref, "%.15e", v);
+        std::string digits = std::string(1, ref[0]) + std::string(ref + 2, ref + 17);
+        std::wstring ours = Format(v);
+        std::string plain(ours.begin(), ours.end());
+        size_t e = plain.find('e');
+        std::string mine = e != std::string::npos ? plain.substr(0, 1) + plain.substr(2, e - 2)
+                                                  : plain.substr(plain.find_first_not_of("0."));
+        mine.erase(std::remove(mine.begin(), mine.end(), '.'), mine.end());
+        if (mine != digits) {
+            ADD_FAILURE() << ref << " vs " << plain;
+            ++mismatches;
+        }
+    }
+}
+
 struct Scanned {
     const char* text;
     unsigned long long bits;
