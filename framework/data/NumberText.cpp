@@ -431,6 +431,26 @@ unsigned BigDigits(Big& b, char* out, unsigned room) {
     return k;
 }
 
+// Appends the digits of the binary fraction frac / 2^s to g, up to 18
+// significant ones. x is the decimal exponent of g's first digit, -1 while
+// it has none (leading zeros then move it down). U must hold frac * 10.
+template <class U>
+void FractionDigits(U frac, unsigned s, int x, Digits* g) {
+    const U mask = (static_cast<U>(1) << s) - 1;
+    while (frac && g->len < 18) {
+        frac *= 10;
+        char digit = static_cast<char>('0' + static_cast<unsigned>(frac >> s));
+        frac &= mask;
+        if (g->len == 0 && digit == '0') {
+            --x;
+            continue;
+        }
+        g->d[g->len++] = digit;
+    }
+    g->x = x;
+    g->sticky = frac != 0;
+}
+
 void ExactDigits(u64 m, int q, Digits* g) {
     if (q >= 0 && q <= 11) {
         g->len = U64Digits(m << q, g->d);
@@ -439,47 +459,20 @@ void ExactDigits(u64 m, int q, Digits* g) {
     }
     if (q < 0 && q >= -60) {
         unsigned s = static_cast<unsigned>(-q);
-        u64 ip = m >> s, frac = m & ((1ull << s) - 1);
+        u64 ip = m >> s;
         int x = -1;
         if (ip) {
             g->len = U64Digits(ip, g->d);
             x = static_cast<int>(g->len) - 1;
         }
-        while (frac && g->len < 18) {
-            frac *= 10;
-            char digit = static_cast<char>('0' + (frac >> s));
-            frac &= (1ull << s) - 1;
-            if (g->len == 0 && digit == '0') {
-                --x;
-                continue;
-            }
-            g->d[g->len++] = digit;
-        }
-        g->x = x;
-        g->sticky = frac != 0;
+        FractionDigits<u64>(m & ((1ull << s) - 1), s, x, g);
         return;
     }
 #ifdef __SIZEOF_INT128__
-    // Below 1 and not too small (m < 2^53, so the digits come out of a
-    // 128-bit fraction times ten): the same digit loop, wider.
+    // Further below 1 (m < 2^53, so no integer part): the same digits out
+    // of a 128-bit fraction.
     if (q < -60 && q >= -124) {
-        typedef unsigned __int128 u128;
-        unsigned s = static_cast<unsigned>(-q);
-        const u128 mask = (static_cast<u128>(1) << s) - 1;
-        u128 frac = m;
-        int x = -1;
-        while (frac && g->len < 18) {
-            frac *= 10;
-            char digit = static_cast<char>('0' + static_cast<unsigned>(frac >> s));
-            frac &= mask;
-            if (g->len == 0 && digit == '0') {
-                --x;
-                continue;
-            }
-            g->d[g->len++] = digit;
-        }
-        g->x = x;
-        g->sticky = frac != 0;
+        FractionDigits<unsigned __int128>(m, static_cast<unsigned>(-q), -1, g);
         return;
     }
 #endif
