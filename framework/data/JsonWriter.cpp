@@ -14,7 +14,7 @@ namespace zo {
 namespace {
 
 // The text grows on the stack while it is short (most datagrams), then on
-// the heap by doubling.
+// the heap.
 class TextBuffer {
 public:
     ~TextBuffer() {
@@ -25,9 +25,14 @@ public:
     bool Reserve(unsigned n) {
         if (failed) return false;
         if (static_cast<unsigned long long>(length) + n + 1 <= cubage) return true;
+        // Fourfold: each move copies the text so far, and the pages past
+        // the end cost nothing until they are written.
+        const unsigned long long need = static_cast<unsigned long long>(length) + n + 1;
+        const unsigned long long most = 0x7FFFFFFFull / sizeof(wchar_t);
         unsigned long long c = cubage;
-        while (c < static_cast<unsigned long long>(length) + n + 1) c *= 2;
-        if (c * sizeof(wchar_t) > 0x7FFFFFFFull) return Fail();
+        while (c < need) c *= 4;
+        if (c > most) c = most;
+        if (c < need) return Fail();
         wchar_t* p;
         if (data == local) {
             p = static_cast<wchar_t*>(malloc(static_cast<size_t>(c) * sizeof(wchar_t)));
@@ -68,6 +73,10 @@ public:
         if (failed || !text) {
             out = L"";
             return;
+        }
+        if (text == data && cubage / 2 > length + 1) {   // hand over no more than twice the text
+            wchar_t* fitted = static_cast<wchar_t*>(realloc(data, (length + 1) * sizeof(wchar_t)));
+            if (fitted) text = fitted;
         }
         text[length] = 0;
         out.Attach(text);
