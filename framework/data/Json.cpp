@@ -4,6 +4,7 @@
 #include "data/Json.h"
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -40,11 +41,102 @@ private:
     unsigned step;
 };
 
+// A string payload whose first buffer lies right behind it; a longer text
+// later moves to a buffer of its own as with any String.
+class InlineString : public String {
+public:
+    static size_t Size(unsigned n) { return sizeof(InlineString) + (n + 1) * sizeof(wchar_t); }
+
+protected:
+    InlineString(const wchar_t* text, unsigned n) {
+        wchar_t* storage = reinterpret_cast<wchar_t*>(this + 1);
+        if (n) memcpy(storage, text, n * sizeof(wchar_t));
+        storage[n] = 0;
+        handle = inner = storage;
+        length = cubage = n;
+    }
+};
+
+// An inline string in an allocation of its own, freed with it.
+class EmbeddedString : public InlineString {
+public:
+    static String* Create(const wchar_t* text, unsigned n) {
+        void* block = String::operator new(Size(n));
+        return block ? new (block) EmbeddedString(text, n) : nullptr;
+    }
+
+private:
+    EmbeddedString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
+};
+
+// An inline string inside a member's allocation: the member frees the
+// block, so deleting the string only destroys it.
+class MemberString : public InlineString {
+public:
+    MemberString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
+    static void operator delete(void*) noexcept {}
+};
+
+// Units before the first U+0000, at most n.
+unsigned TextLength(const wchar_t* text, unsigned n) {
+    unsigned k = 0;
+    while (k < n && text[k]) ++k;
+    return k;
+}
+
 }   // namespace
 
-Json::DICTION::DICTION() : value(new Json()) {}
+namespace {
+const size_t kEmbeddedAt = (sizeof(Json::DICTION) + alignof(Json) - 1) / alignof(Json) * alignof(Json);
+}
 
-Json::DICTION::~DICTION() { delete value; }
+Json* Json::DICTION::Embedded() {
+    return reinterpret_cast<Json*>(reinterpret_cast<char*>(this) + kEmbeddedAt);
+}
+
+void Json::Name::Embed(wchar_t* storage, const wchar_t* text, unsigned n) {
+    if (n) memcpy(storage, text, n * sizeof(wchar_t));
+    storage[n] = 0;
+    handle = inner = storage;
+    length = cubage = n;
+}
+
+Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength) {
+    n = name ? TextLength(name, n) : 0;
+    textLength = text ? TextLength(text, textLength) : 0;
+    const size_t stringAt = (kEmbeddedAt + sizeof(Json) + alignof(String) - 1) / alignof(String) * alignof(String);
+    const size_t nameAt = text ? stringAt + InlineString::Size(textLength) : kEmbeddedAt + sizeof(Json);
+    char* block = static_cast<char*>(DICTION::operator new(nameAt + (n + 1) * sizeof(wchar_t)));
+    if (!block) return nullptr;
+    DICTION* m = new (block) DICTION();
+    m->value = new (m->Embedded()) Json();
+    m->name.Embed(reinterpret_cast<wchar_t*>(block + nameAt), name, n);
+    if (text) {
+        m->value->value.p = new (block + stringAt) MemberString(text, textLength);
+        m->value->kind = KIND_STRING;
+    }
+    return m;
+}
+
+// The block is freed by _class's operator delete after this.
+Json::DICTION::~DICTION() {
+    if (value == Embedded())
+        value->~Json();
+    else
+        delete value;
+}
+
+// Appends a new member (a null value, or the text when there is one); null
+// when memory runs out.
+Json::DICTION* Json::AddMember(Object& o, const wchar_t* name, unsigned n, const wchar_t* text,
+                               unsigned textLength) {
+    DICTION* m = DICTION::Create(name, n, text, textLength);
+    if (m && o.AddIn(m) == NPOS) {
+        delete m;
+        return nullptr;
+    }
+    return m;
+}
 
 Json::Json(const wchar_t* text) : Json() { *this = text; }
 
@@ -97,11 +189,27 @@ String* Json::MakeString() {
     return s;
 }
 
+bool Json::SetText(const wchar_t* text, unsigned n) {
+    n = text ? TextLength(text, n) : 0;
+    if (kind == KIND_STRING) {
+        String* s = string();
+        *s = kEmptyText;
+        if (n) s->CopyText(text, n, 0);
+        return true;
+    }
+    Release();
+    String* s = EmbeddedString::Create(text, n);
+    if (!s) return false;
+    value.p = s;
+    kind = KIND_STRING;
+    return true;
+}
+
 void Json::CopyFrom(const Json& source) {
     Release();
     switch (source.kind) {
     case KIND_STRING:
-        *this = source.string()->Handle();
+        SetText(source.string()->Handle(), source.string()->Length());
         break;
     case KIND_ARRAY: {
         const Array* from = source.array();
@@ -120,14 +228,10 @@ void Json::CopyFrom(const Json& source) {
         if (!to) break;
         BulkAdd<DICTION> bulk(*to, from->Count());
         for (unsigned i = 0; i < from->Count(); ++i) {
-            DICTION* m = to->Add();
+            const DICTION* f = from->Element(i);
+            DICTION* m = AddMember(*to, f->name.Handle(), f->name.Length(), nullptr, 0);
             if (!m) continue;
-            if (!m->value) {
-                to->Delete(to->Count() - 1, 1);
-                continue;
-            }
-            m->name = from->Element(i)->name;
-            m->value->CopyFrom(*from->Element(i)->value);
+            m->value->CopyFrom(*f->value);
         }
         break;
     }
@@ -167,8 +271,7 @@ Json& Json::operator=(double v) {
 }
 
 Json& Json::operator=(const wchar_t* text) {
-    String* s = MakeString();
-    if (s) *s = text ? text : kEmptyText;
+    SetText(text, ~0u);
     return *this;
 }
 
@@ -282,14 +385,8 @@ Json* Json::FindProperty(const wchar_t* name, bool create) {
     const Json* found = static_cast<const Json*>(this)->FindProperty(name);
     if (found || !create) return const_cast<Json*>(found);
     if (kind != KIND_OBJECT && !MakeObject()) return nullptr;
-    DICTION* m = object()->Add();
-    if (!m) return nullptr;
-    if (!m->value) {
-        object()->Delete(object()->Count() - 1, 1);
-        return nullptr;
-    }
-    m->name = name ? name : kEmptyText;
-    return m->value;
+    DICTION* m = AddMember(*object(), name, ~0u, nullptr, 0);
+    return m ? m->value : nullptr;
 }
 
 bool Json::GetPropertyStr(const wchar_t* name, const wchar_t*& out) const {

@@ -15,12 +15,28 @@ public:
     enum Kind { KIND_NULL, KIND_BOOLEAN, KIND_INTEGER, KIND_DOUBLE, KIND_STRING, KIND_ARRAY,
                 KIND_OBJECT, KIND_BINARY };
 
-    // One object member; its value always exists (null at first) and is owned.
+    // A String that can start on storage lent to it (see DICTION).
+    class Name : public String {
+    public:
+        void Embed(wchar_t* storage, const wchar_t* text, unsigned n);
+    };
+
+    // One object member; its value always exists (null at first) and is
+    // owned. A member, its first value (with a string value's text) and its
+    // name's text share one allocation (objects are mostly small members,
+    // and every allocation costs), so members are made only by Create.
     struct DICTION : public _class {
-        String name;
+        Name name;
         Json* value;
-        DICTION();
         ~DICTION();
+        // The first n units of name (up to a U+0000) with a null value, or
+        // with the text as its value when text is not null; null when
+        // memory runs out.
+        static DICTION* Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength);
+
+    private:
+        DICTION() {}
+        Json* Embedded();
     };
 
     Json() { value.i = 0; }
@@ -182,12 +198,17 @@ private:
     Array* MakeArray();    // releases, attaches an empty array; null on no memory
     Object* MakeObject();
     String* MakeString();  // reuses an existing string
+    // Makes the value the text's first n units (up to a U+0000); false when
+    // memory runs out.
+    bool SetText(const wchar_t* text, unsigned n);
     Array* array() const { return static_cast<Array*>(value.p); }
     Object* object() const { return static_cast<Object*>(value.p); }
     String* string() const { return static_cast<String*>(value.p); }
     Bytes* bytes() const { return static_cast<Bytes*>(value.p); }
     Json* ArrayElement(int index) const;
     Json* SetElement(const Json& source, int index);
+    static DICTION* AddMember(Object& o, const wchar_t* name, unsigned n, const wchar_t* text,
+                              unsigned textLength);
 
     union {
         bool b;

@@ -3,6 +3,7 @@
 // Every received datagram passes through here, so it bounds its nesting and
 // does no work that grows faster than the text. It owns one UTF-16 copy of
 // the input and unescapes string bodies in place in it.
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -76,8 +77,7 @@ private:
             const wchar_t* body;
             unsigned n;
             if (!ReadStringBody(&body, &n)) return false;
-            String* s = out.MakeString();
-            if (s) s->CopyText(body, n, 0);
+            out.SetText(body, n);
             return true;
         }
         case L'\'': ++pos; return ReadBinary(out);
@@ -142,22 +142,30 @@ private:
             if (!SkipSpace()) return false;
             if (text[pos] != L'"' && text[pos] != L'\'') return false;
             ++pos;
-            // The member joins the object before its name is read, so a
-            // failure leaves it in the partial tree.
-            Json::DICTION* m = o.Add();
-            if (!m) return false;
-            if (!m->value) {
-                o.Delete(o.Count() - 1, 1);
+            // A name that opens with ' still ends at the next unescaped ".
+            // A member whose name does not end still joins the object (with
+            // an empty name), as part of the tree built before the failure.
+            const wchar_t* name = nullptr;
+            unsigned n = 0;
+            if (!ReadStringBody(&name, &n)) {
+                Json::AddMember(o, nullptr, 0, nullptr, 0);
                 return false;
             }
-            // A name that opens with ' still ends at the next unescaped ".
-            const wchar_t* name;
-            unsigned n;
-            if (!ReadStringBody(&name, &n)) return false;
-            m->name.CopyText(name, n, 0);
-            if (!SkipSpace() || text[pos] != L':') return false;
-            ++pos;
-            if (!ParseNested(*m->value)) return false;
+            bool colon = SkipSpace() && text[pos] == L':';
+            if (colon) ++pos;
+            // A string value is read first so that it can share the member's
+            // allocation; a member whose value fails keeps a null value.
+            const wchar_t* value = nullptr;
+            unsigned valueLength = 0;
+            bool quoted = colon && SkipSpace() && text[pos] == L'"';
+            bool read = false;
+            if (quoted) {
+                ++pos;
+                read = ReadStringBody(&value, &valueLength);
+            }
+            Json::DICTION* m = Json::AddMember(o, name, n, read ? value : nullptr, valueLength);
+            if (!m || !colon || (quoted && !read)) return false;
+            if (!quoted && !ParseNested(*m->value)) return false;
             if (!SkipSpace()) return false;
             if (text[pos] == L'}') {
                 ++pos;
@@ -287,6 +295,14 @@ private:
     }
 };
 
+// The reader's own UTF-16 copy of the input, freed with it.
+class TextCopy {
+public:
+    ~TextCopy() { free(units); }
+    wchar_t* units = nullptr;
+    unsigned length = 0;
+};
+
 bool Json::ParseMbs(const char* data, int length) {
     Release();
     unsigned count = 0;
@@ -295,10 +311,15 @@ bool Json::ParseMbs(const char* data, int length) {
         count = zero ? static_cast<unsigned>(static_cast<const char*>(zero) - data) : static_cast<unsigned>(length);
     }
     if (count == 0) return true;
-    String text;
-    if (!text.FromMultiByte(data, count, CP_THREAD_ACP)) return false;
-    if (text.IsNull()) return true;
-    JsonReader reader(text.Handle(), text.Length());
+    // No code page makes more UTF-16 units than bytes, so one conversion
+    // into a buffer of that size does.
+    TextCopy text;
+    text.units = static_cast<wchar_t*>(malloc((static_cast<size_t>(count) + 1) * sizeof(wchar_t)));
+    if (!text.units) return false;
+    int n = MultiByteToWideChar(CP_THREAD_ACP, 0, data, static_cast<int>(count), text.units, static_cast<int>(count));
+    if (n <= 0) return false;
+    while (text.length < static_cast<unsigned>(n) && text.units[text.length]) ++text.length;
+    JsonReader reader(text.units, text.length);
     return reader.ParseTop(*this);
 }
 

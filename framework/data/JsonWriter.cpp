@@ -166,37 +166,49 @@ private:
         buf.Put(L'\'');
     }
 
-    // A quoted, escaped string or member name.
+    // A quoted, escaped string or member name. Room is made per chunk for
+    // the worst case (six units per unit), so the loop itself never checks.
     void Text(const wchar_t* text, unsigned n) {
         static const wchar_t kHex[] = L"0123456789abcdef";
-        if (!buf.Reserve(n + n / 10 + 12)) return;
+        const unsigned kChunk = 4096;
         buf.Put(L'"');
-        for (unsigned i = 0; i < n; ++i) {
-            wchar_t c = text[i];
-            if (!pretty && c > 0x100) {
-                wchar_t esc[6] = {L'\\', L'u', kHex[c >> 12], kHex[c >> 8 & 15], kHex[c >> 4 & 15],
-                                  kHex[c & 15]};
-                buf.Put(esc, 6);
-                continue;
+        for (unsigned done = 0; done < n;) {
+            unsigned k = n - done < kChunk ? n - done : kChunk;
+            if (!buf.Reserve(6 * k)) return;
+            wchar_t* out = buf.At();
+            wchar_t* start = out;
+            for (const wchar_t *p = text + done, *end = p + k; p < end; ++p) {
+                wchar_t c = *p;
+                if (c >= 0x80 || (c >= 0x20 && c != L'"' && c != L'\\' && c != L'/')) {
+                    if (c > 0x100 && !pretty) {
+                        *out++ = L'\\';
+                        *out++ = L'u';
+                        *out++ = kHex[c >> 12];
+                        *out++ = kHex[c >> 8 & 15];
+                        *out++ = kHex[c >> 4 & 15];
+                        *out++ = kHex[c & 15];
+                    } else {
+                        *out++ = c;
+                    }
+                    continue;
+                }
+                wchar_t letter = 0;
+                switch (c) {
+                case 0x08: letter = L'b'; break;
+                case 0x0C: letter = L'f'; break;
+                case 0x0A: letter = L'n'; break;
+                case 0x0D: letter = L'r'; break;
+                case 0x09: letter = L't'; break;
+                case L'"': case L'\\': letter = c; break;
+                case L'/': letter = pretty ? 0 : c; break;
+                case 0: continue;   // a NUL cannot travel in the text
+                default: break;
+                }
+                if (letter) *out++ = L'\\';
+                *out++ = letter ? letter : c;
             }
-            wchar_t letter = 0;
-            switch (c) {
-            case 0x08: letter = L'b'; break;
-            case 0x0C: letter = L'f'; break;
-            case 0x0A: letter = L'n'; break;
-            case 0x0D: letter = L'r'; break;
-            case 0x09: letter = L't'; break;
-            case L'"': case L'\\': letter = c; break;
-            case L'/': letter = pretty ? 0 : c; break;
-            case 0: continue;   // a NUL cannot travel in the text
-            default: break;
-            }
-            if (letter) {
-                buf.Put(L'\\');
-                buf.Put(letter);
-            } else {
-                buf.Put(c);
-            }
+            buf.Advance(static_cast<unsigned>(out - start));
+            done += k;
         }
         buf.Put(L'"');
     }
