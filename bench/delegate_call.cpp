@@ -103,7 +103,8 @@ int main() {
     printf("std::function             %6.3f ns/call  %.2fx direct\n", function, function / direct);
     printf("Delegate::Call, 1 entry   %6.3f ns/call  %.2fx direct\n", call, call / direct);
     printf("thunk / std::function     %.2f\n", thunk / function);
-    bool met = thunk <= 1.5 * direct && thunk <= function;
-    printf("goal (thunk <= 1.5x direct, no slower than std::function): %s\n", met ? "met" : "NOT met");
+    printf("thunk / function pointer  %.2f\n", thunk / indirect);
+    printf("goal thunk <= 1.5x direct:        %s\n", thunk <= 1.5 * direct ? "met" : "NOT met");
+    printf("goal thunk <= std::function:      %s\n", thunk <= function ? "met" : "NOT met");
     return 0;
 }
