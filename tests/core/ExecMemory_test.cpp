@@ -154,6 +154,10 @@ TEST(ProcessPool, IsRegisteredInSlot2OfTheBlockNamedAfterTheProcess) {
     EXPECT_EQ(pool, zo::GetExecMemory());
     EXPECT_FALSE(pool->IsNull());
     EXPECT_EQ(65536u, pool->Capacity());
+    // Near the program's code, so thunks there can jump to it directly.
+    uintptr_t code = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+    uintptr_t at = reinterpret_cast<uintptr_t>(pool->Base());
+    EXPECT_LT(at > code ? at - code : code - at, 0x40000000u) << std::hex << at << " " << code;
 
     void* block = zo::OpenGlobalBlock();
     ASSERT_NE(nullptr, block);

@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/Win.h"
 #include "window/Function.h"
 
 using zo::Function;
@@ -61,23 +62,64 @@ void ExpectSeen(const Recorder& r, T... args) {
     EXPECT_TRUE(r.aligned) << "stack misaligned with " << sizeof...(T) << " arguments";
 }
 
+// Executable memory more than 2 GiB from this program's code: thunks written
+// there cannot jump to it directly and take the absolute forms.
+uint8_t* FarMemory() {
+    static uint8_t* distant = nullptr;
+    uintptr_t code = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+    for (DWORD topDown : {DWORD(0), DWORD(MEM_TOP_DOWN)}) {
+        if (distant) break;
+        void* p = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT | topDown, PAGE_EXECUTE_READWRITE);
+        uintptr_t at = reinterpret_cast<uintptr_t>(p);
+        if (p && (at > code ? at - code : code - at) > 0xC0000000ull)
+            distant = static_cast<uint8_t*>(p);
+        else if (p)
+            VirtualFree(p, 0, MEM_RELEASE);
+    }
+    return distant;
+}
+
 template <class... T>
 void CallMember(T... args) {
+    const long long n = sizeof...(T);
     Recorder r(7);
     Function<long long, T...> f;
     ASSERT_TRUE(f.Bind(&r, &Recorder::Take<T...>));
     EXPECT_EQ(&r, f.Object());
-    EXPECT_EQ(700 + static_cast<long long>(sizeof...(T)), f.Procedure()(args...));
+    EXPECT_EQ(700 + n, f.Procedure()(args...));
     ExpectSeen(r, args...);
+
+    uint8_t* distant = FarMemory();
+    ASSERT_NE(nullptr, distant);
+    zo::CopyThunk(distant, f.Thunk());
+    EXPECT_EQ(&r, zo::ThunkObject(distant));
+    EXPECT_EQ(f.Target(), zo::ThunkTarget(distant));
+    r.count = 99;
+    EXPECT_EQ(700 + n, reinterpret_cast<long long(ZO_STDCALL*)(T...)>(distant)(args...));
+    ExpectSeen(r, args...);
+    void* back = zo::CopyThunk(distant);   // and from distant to near again
+    r.count = 99;
+    EXPECT_EQ(700 + n, reinterpret_cast<long long(ZO_STDCALL*)(T...)>(back)(args...));
+    ExpectSeen(r, args...);
+    zo::FreeThunk(back);
 }
 
 template <class... T>
 void CallPlain(T... args) {
+    const long long n = sizeof...(T);
     Function<long long, T...> f;
     ASSERT_TRUE(f.Bind(&PlainTake<T...>));
     EXPECT_EQ(nullptr, f.Object());
     plainRecorder.count = 99;
-    EXPECT_EQ(900 + static_cast<long long>(sizeof...(T)), f.Procedure()(args...));
+    EXPECT_EQ(900 + n, f.Procedure()(args...));
+    ExpectSeen(plainRecorder, args...);
+
+    uint8_t* distant = FarMemory();
+    ASSERT_NE(nullptr, distant);
+    zo::CopyThunk(distant, f.Thunk());
+    EXPECT_EQ(f.Target(), zo::ThunkTarget(distant));
+    plainRecorder.count = 99;
+    EXPECT_EQ(900 + n, reinterpret_cast<long long(ZO_STDCALL*)(T...)>(distant)(args...));
     ExpectSeen(plainRecorder, args...);
 }
 
@@ -94,6 +136,7 @@ uint64_t q8 = 0x8888888888888888ull;
 const char* t9 = reinterpret_cast<const char*>(uintptr_t(0x9999999999999999ull));
 void* p10 = reinterpret_cast<void*>(uintptr_t(0xFEDCBA9876543210ull));
 
+// Every count runs near the code (the pool) and distant from it.
 TEST(ThunkCalls, MembersGetEveryArgumentInItsPlace) {
     CallMember();
     CallMember(c1);
