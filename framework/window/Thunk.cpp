@@ -1,0 +1,242 @@
+// The bytes of a call thunk on each CPU, and the pool they live in. A thunk
+// is written, then the instruction cache is flushed for it, before anyone
+// may call it; it is owned by whoever asked for it.
+#include "window/Thunk.h"
+
+#include <cstring>
+
+#include "core/ExecMemory.h"
+#include "core/Win.h"
+
+namespace zo {
+
+static void Put32(uint8_t* at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+static uint32_t Get32(const uint8_t* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+void EncodeThunk32(uint8_t out[kThunk32Size], uint32_t object, uint32_t target, uint32_t address,
+                   unsigned argBytes) {
+    if (!target) {
+        // A __stdcall callee removes its arguments, so the do-nothing entry
+        // of a kind with arguments must remove them too.
+        out[0] = argBytes ? 0xC2 : 0xC3;
+        if (argBytes) {
+            out[1] = static_cast<uint8_t>(argBytes);
+            out[2] = static_cast<uint8_t>(argBytes >> 8);
+        }
+        return;
+    }
+    out[0] = 0xB9;   // mov ecx, object
+    Put32(out + 1, object);
+    out[5] = 0xE9;   // jmp rel32, relative to the end of the thunk
+    Put32(out + 6, target - (address + kThunk32Size));
+}
+
+uint32_t Thunk32Object(const uint8_t bytes[kThunk32Size]) {
+    return bytes[0] == 0xB9 ? Get32(bytes + 1) : 0;
+}
+
+uint32_t Thunk32Target(const uint8_t bytes[kThunk32Size], uint32_t address) {
+    return bytes[0] == 0xB9 ? address + kThunk32Size + Get32(bytes + 6) : 0;
+}
+
+#if defined(__x86_64__)
+
+// x86_64 form, at most 34 bytes; object and target sit at fixed offsets so
+// they can be read back:
+//    0: 49 BA <object>   mov r10, object
+//   10: 48 B8 <target>   mov rax, target
+//   20: the tail, by kind:
+//       plain function:        FF E0  jmp rax (arguments untouched)
+//       member, 0..3 args:     shift r8->r9, rdx->r8, rcx->rdx, r10->rcx;
+//                              jmp rax. A pure tail call: the caller's
+//                              shadow space and alignment serve the member.
+//       member, 4..10 args:    49 BB <stub> 41 FF E3  jmp to zoThunkFrame
+//   do-nothing entry: 31 C0 C3  (xor eax, eax; ret)
+// r10, r11 and rax carry nothing into a call under the Win64 convention, so
+// the thunk may use them freely.
+const unsigned kThunkSize = 34;
+
+extern "C" void zoThunkFrame();
+
+// A member with 4..10 arguments gets `this` in rcx, which pushes every
+// argument one place on: the caller's 4th (r9) becomes the 5th, the first
+// stack slot, and its stack arguments 5..10 (entry rsp+0x28..+0x50) move one
+// slot up. That needs a new outgoing area: 0x20 of shadow space plus 7 slots
+// (the member's arguments 5..11) is 0x58 bytes. On entry rsp is 8 modulo 16
+// (the return address), so after sub 0x58 it is 0 modulo 16 as a call needs.
+// All six stack slots are copied whatever the count; slots the caller did not
+// pass lie in its own frame and are only read, never used by the member.
+asm(R"(
+    .text
+    .p2align 4
+    .globl zoThunkFrame
+    .def zoThunkFrame; .scl 2; .type 32; .endef
+    .seh_proc zoThunkFrame
+zoThunkFrame:
+    subq $0x58, %rsp
+    .seh_stackalloc 0x58
+    .seh_endprologue
+    movq %r9, 0x20(%rsp)
+    movq 0x80(%rsp), %r11
+    movq %r11, 0x28(%rsp)
+    movq 0x88(%rsp), %r11
+    movq %r11, 0x30(%rsp)
+    movq 0x90(%rsp), %r11
+    movq %r11, 0x38(%rsp)
+    movq 0x98(%rsp), %r11
+    movq %r11, 0x40(%rsp)
+    movq 0xA0(%rsp), %r11
+    movq %r11, 0x48(%rsp)
+    movq 0xA8(%rsp), %r11
+    movq %r11, 0x50(%rsp)
+    movq %r8, %r9
+    movq %rdx, %r8
+    movq %rcx, %rdx
+    movq %r10, %rcx
+    call *%rax
+    nop
+    addq $0x58, %rsp
+    ret
+    .seh_endproc
+)");
+
+static void Write(uint8_t* t, const void* object, const void* target, ThunkShape shape) {
+    if (!target) {
+        static const uint8_t nothing[] = {0x31, 0xC0, 0xC3};
+        memcpy(t, nothing, sizeof(nothing));
+        return;
+    }
+    t[0] = 0x49;
+    t[1] = 0xBA;
+    memcpy(t + 2, &object, 8);
+    t[10] = 0x48;
+    t[11] = 0xB8;
+    memcpy(t + 12, &target, 8);
+    uint8_t* tail = t + 20;
+    if (!shape.member) {
+        static const uint8_t jump[] = {0xFF, 0xE0};
+        memcpy(tail, jump, sizeof(jump));
+    } else if (shape.args <= 3) {
+        static const uint8_t shift[] = {
+            0x4D, 0x89, 0xC1,   // mov r9, r8
+            0x49, 0x89, 0xD0,   // mov r8, rdx
+            0x48, 0x89, 0xCA,   // mov rdx, rcx
+            0x4C, 0x89, 0xD1,   // mov rcx, r10
+            0xFF, 0xE0,         // jmp rax
+        };
+        memcpy(tail, shift, sizeof(shift));
+    } else {
+        void* stub = reinterpret_cast<void*>(&zoThunkFrame);
+        tail[0] = 0x49;   // mov r11, stub
+        tail[1] = 0xBB;
+        memcpy(tail + 2, &stub, 8);
+        tail[10] = 0x41;  // jmp r11
+        tail[11] = 0xFF;
+        tail[12] = 0xE3;
+    }
+}
+
+static void Copy(uint8_t* dst, const uint8_t* src) {
+    memcpy(dst, src, kThunkSize);   // every address in it is absolute
+}
+
+const void* ThunkObject(const void* thunk) {
+    const uint8_t* t = static_cast<const uint8_t*>(thunk);
+    const void* v = nullptr;
+    if (t[0] == 0x49) memcpy(&v, t + 2, 8);
+    return v;
+}
+
+const void* ThunkTarget(const void* thunk) {
+    const uint8_t* t = static_cast<const uint8_t*>(thunk);
+    const void* v = nullptr;
+    if (t[0] == 0x49) memcpy(&v, t + 12, 8);
+    return v;
+}
+
+#elif defined(__i386__)
+
+// i686: exactly the 10-byte form above. A member runs with the object in ecx
+// and its arguments on the stack, which it removes itself (thiscall), just as
+// the __stdcall caller of the thunk expects.
+const unsigned kThunkSize = kThunk32Size;
+
+static uint32_t Address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
+static void Write(uint8_t* t, const void* object, const void* target, ThunkShape shape) {
+    EncodeThunk32(t, Address(object), Address(target), Address(t), shape.argBytes);
+}
+
+static void Copy(uint8_t* dst, const uint8_t* src) {
+    if (src[0] != 0xB9) {
+        memcpy(dst, src, kThunkSize);   // a do-nothing entry holds no address
+        return;
+    }
+    // The jump is relative: the displacement is worked out again for dst.
+    EncodeThunk32(dst, Thunk32Object(src), Thunk32Target(src, Address(src)), Address(dst), 0);
+}
+
+const void* ThunkObject(const void* thunk) {
+    return reinterpret_cast<const void*>(Thunk32Object(static_cast<const uint8_t*>(thunk)));
+}
+
+const void* ThunkTarget(const void* thunk) {
+    return reinterpret_cast<const void*>(
+        Thunk32Target(static_cast<const uint8_t*>(thunk), Address(thunk)));
+}
+
+#else
+#error "call thunks are written for i686 and x86_64 only"
+#endif
+
+const void* VirtualMemberCode(const void* object, uintptr_t offset) {
+    const char* table;
+    memcpy(&table, object, sizeof(table));
+    const void* code;
+    memcpy(&code, table + offset, sizeof(code));
+    return code;
+}
+
+// The pool is looked up once; every thunk of this module comes from it.
+static ExecMemory* Pool() {
+    static ExecMemory* pool = GetExecMemory();
+    return pool;
+}
+
+static void Flush(void* thunk) {
+    FlushInstructionCache(GetCurrentProcess(), thunk, kThunkSize);
+}
+
+void* NewThunk(const void* object, const void* target, ThunkShape shape) {
+    void* thunk = Pool()->Allocate(kThunkSize);
+    if (thunk) WriteThunk(thunk, object, target, shape);
+    return thunk;
+}
+
+void WriteThunk(void* thunk, const void* object, const void* target, ThunkShape shape) {
+    Write(static_cast<uint8_t*>(thunk), object, target, shape);
+    Flush(thunk);
+}
+
+void* CopyThunk(const void* src) {
+    void* thunk = Pool()->Allocate(kThunkSize);
+    if (thunk) CopyThunk(thunk, src);
+    return thunk;
+}
+
+void CopyThunk(void* dst, const void* src) {
+    if (dst == src) return;
+    Copy(static_cast<uint8_t*>(dst), static_cast<const uint8_t*>(src));
+    Flush(dst);
+}
+
+void FreeThunk(void* thunk) {
+    if (thunk) Pool()->Free(thunk);
+}
+
+} // namespace zo
