@@ -28,10 +28,6 @@ public:
     // The other axis: the parent's extent less the child's two margins.
     static LayoutSpan Across(int start, int length, int marginBefore, int marginAfter);
 
-    int FixedSum() const { return fixedSum; }
-    float TotalWeight() const { return totalWeight; }
-    int Rest() const { return rest; }
-
 private:
     int fixedSum = 0;
     float totalWeight = 0.0f;

@@ -47,19 +47,6 @@ TEST(FontRecord, SetNameCopiesTheTerminatorAndLeavesTheRest) {
     EXPECT_STREQ(L"SimSun", font.LogFont()->lfFaceName);
 }
 
-TEST(FontRecord, SetLogFontCopiesAWholeRecord) {
-    zo::Font font;
-    LOGFONTW lf = {};
-    lf.lfHeight = -19;
-    lf.lfWeight = 700;
-    lf.lfItalic = 1;
-    wcscpy(lf.lfFaceName, L"Courier");
-    font.SetLogFont(&lf);
-    EXPECT_EQ(0, memcmp(&lf, font.LogFont(), sizeof(lf)));
-    font.SetLogFont(nullptr);
-    EXPECT_EQ(-19, font.LogFont()->lfHeight);
-}
-
 TEST(FontHandle, RealizeMakesTheFontAndGetLogFontReadsItBack) {
     zo::Font font;
     EXPECT_FALSE(font.GetLogFont());

@@ -100,17 +100,6 @@ TEST(LayoutSplitSpans, TableOfExactSpans) {
     }
 }
 
-TEST(LayoutSplitSpans, SumsAreKeptForTheSecondPass) {
-    zo::LayoutSplit split;
-    split.Measure(30, 90, 0, 0.0f);
-    split.Measure(0, 90, 0, 0.0f);
-    split.Measure(0, 0, 0, 1.0f);
-    split.Begin(0, 500);
-    EXPECT_EQ(210, split.FixedSum());
-    EXPECT_EQ(290, split.Rest());
-    EXPECT_FLOAT_EQ(1.0f, split.TotalWeight());
-}
-
 TEST(LayoutSplitSpans, EvenSharesStayContiguousWithoutLosingAPixelPerChild) {
     // Truncating each width would lose up to one pixel per child (299 in 10
     // would end at 290); the float cursor loses at most the last one, where
