@@ -25,13 +25,4 @@ void Edit::OnCommand(unsigned short, unsigned short code, IWnd*) {
     if (code == EN_CHANGE && !changeHandler.IsNull()) changeHandler.Procedure()(this);
 }
 
-void Edit::OnColor(Message* m, ICtrl*) {
-    HDC dc = reinterpret_cast<HDC>(m->wParam);
-    SetTextColor(dc, textColor);
-    SetBkColor(dc, backColor);
-    SetDCBrushColor(dc, backColor);
-    m->result = reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
-    m->flags |= Message::handled;
-}
-
 } // namespace zo

@@ -29,8 +29,8 @@ public:
 
 private:
     void OnCommand(unsigned short id, unsigned short code, IWnd* source);
-    // An opaque background in backColor, so the text box is solid white.
-    void OnColor(Message* m, ICtrl*);
+    // Opaque, so the text box is solid backColor (white) behind its text.
+    void OnColor(Message* m, ICtrl*) { AnswerColor(m, true); }
 };
 
 } // namespace zo

@@ -55,10 +55,13 @@ void ICtrl::OnGetICtrl(Message* m, IWnd*) {
     m->flags |= Message::handled;
 }
 
-void ICtrl::OnColor(Message* m, ICtrl*) {
+void ICtrl::AnswerColor(Message* m, bool opaque) {
     HDC dc = reinterpret_cast<HDC>(m->wParam);
     SetTextColor(dc, textColor);
-    SetBkMode(dc, TRANSPARENT);
+    if (opaque)
+        SetBkColor(dc, backColor);
+    else
+        SetBkMode(dc, TRANSPARENT);
     SetDCBrushColor(dc, backColor);
     m->result = reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
     m->flags |= Message::handled;

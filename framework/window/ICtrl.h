@@ -18,11 +18,15 @@ public:
     // system refuses, the latter after an "ICtrl.Create" warning box.
     HWND Create(HWND parent) override;
 
+protected:
+    // Answers a WM_CTLCOLOR* request for this control: text in textColor,
+    // the DC brush in backColor; opaque text cells are filled in backColor
+    // too, otherwise the text is drawn over what the brush painted.
+    void AnswerColor(Message* m, bool opaque);
+
 private:
     void OnGetICtrl(Message* m, IWnd*);
-    // Text in textColor on a transparent background; the parent fills the
-    // rest with backColor through the DC brush.
-    void OnColor(Message* m, ICtrl*);
+    void OnColor(Message* m, ICtrl*) { AnswerColor(m, false); }
 };
 
 } // namespace zo

@@ -33,31 +33,28 @@ void Layout::SetRect(int left, int top, int width, int height) {
 
     unsigned n = Count();
     if (n == 0) return;
+    // The margins along the split axis, then those across it.
     bool leftToRight = (flags & kLeftToRight) != 0;
+    int Layout::*before = leftToRight ? &Layout::marginLeft : &Layout::marginTop;
+    int Layout::*after = leftToRight ? &Layout::marginRight : &Layout::marginBottom;
+    int Layout::*crossBefore = leftToRight ? &Layout::marginTop : &Layout::marginLeft;
+    int Layout::*crossAfter = leftToRight ? &Layout::marginBottom : &Layout::marginRight;
+
     LayoutSplit split;
     for (unsigned i = 0; i < n; ++i) {
         const Layout* c = Element(i);
-        if (leftToRight)
-            split.Measure(c->marginLeft, c->fixed, c->marginRight, c->weight);
-        else
-            split.Measure(c->marginTop, c->fixed, c->marginBottom, c->weight);
+        split.Measure(c->*before, c->fixed, c->*after, c->weight);
     }
-    if (leftToRight) {
-        split.Begin(left, width);
-        for (unsigned i = 0; i < n; ++i) {
-            Layout* c = Element(i);
-            LayoutSpan along = split.Place(c->marginLeft, c->fixed, c->marginRight, c->weight);
-            LayoutSpan across = LayoutSplit::Across(top, height, c->marginTop, c->marginBottom);
+    split.Begin(leftToRight ? left : top, leftToRight ? width : height);
+    for (unsigned i = 0; i < n; ++i) {
+        Layout* c = Element(i);
+        LayoutSpan along = split.Place(c->*before, c->fixed, c->*after, c->weight);
+        LayoutSpan across = leftToRight ? LayoutSplit::Across(top, height, c->*crossBefore, c->*crossAfter)
+                                        : LayoutSplit::Across(left, width, c->*crossBefore, c->*crossAfter);
+        if (leftToRight)
             c->SetRect(along.start, across.start, along.length, across.length);
-        }
-    } else {
-        split.Begin(top, height);
-        for (unsigned i = 0; i < n; ++i) {
-            Layout* c = Element(i);
-            LayoutSpan along = split.Place(c->marginTop, c->fixed, c->marginBottom, c->weight);
-            LayoutSpan across = LayoutSplit::Across(left, width, c->marginLeft, c->marginRight);
+        else
             c->SetRect(across.start, along.start, across.length, along.length);
-        }
     }
 }
 

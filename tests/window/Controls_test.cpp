@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/Child.h"
+#include "support/Host.h"
 #include "support/Pump.h"
 #include "support/WindowImage.h"
 #include "window/Button.h"
@@ -67,18 +68,11 @@ std::string Entry(const char* who, unsigned code, const void* src) {
     return std::string(who) + ":0:" + std::to_string(code) + ":" + std::to_string(reinterpret_cast<uintptr_t>(src));
 }
 
-// A parent frame shown without activation (no window manager runs here).
 class ControlsTest : public ::testing::Test {
 protected:
     zo::Frame parent;
 
-    void SetUp() override {
-        parent.createInfo->style = WS_POPUP | WS_CLIPSIBLINGS;
-        parent.createInfo->width = 400;
-        parent.createInfo->height = 300;
-        ASSERT_TRUE(parent.Create(nullptr));
-        ShowWindow(parent, SW_SHOWNOACTIVATE);
-    }
+    void SetUp() override { ASSERT_TRUE(zotest::ShowHost(parent, 400, 300)); }
     void TearDown() override { zotest::PumpMessages(); }
 };
 
@@ -301,65 +295,47 @@ TEST_F(ControlsTest, ComboBoxListInsertsSelectsReadsAndClears) {
     EXPECT_EQ(0, combo.GetCount());
 }
 
-// A memory bitmap to receive the colour answers on a real device context.
-struct Surface {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    Surface() {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, 16, 16);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Surface() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    // Paints with the brush an answer gave and reads one pixel back.
-    COLORREF FillWith(LRESULT brush) {
-        RECT r = {0, 0, 16, 16};
-        FillRect(dc, &r, reinterpret_cast<HBRUSH>(brush));
-        return GetPixel(dc, 8, 8);
-    }
-};
+// Paints a canvas with the brush a colour answer gave; one pixel of it.
+COLORREF FillWith(zotest::MemoryCanvas& canvas, LRESULT brush) {
+    RECT r = {0, 0, 16, 16};
+    FillRect(canvas.Dc(), &r, reinterpret_cast<HBRUSH>(brush));
+    return GetPixel(canvas.Dc(), 8, 8);
+}
 
 TEST_F(ControlsTest, LabelColourAnswerIsTransparentTextOnTheBackColourBrush) {
     zo::Label label;
     label.textColor = RGB(200, 0, 0);
     ASSERT_TRUE(label.Create(parent));
-    Surface s;
-    SetBkMode(s.dc, OPAQUE);
-    LRESULT brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.dc),
+    zotest::MemoryCanvas s(16, 16);
+    SetBkMode(s.Dc(), OPAQUE);
+    LRESULT brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.Dc()),
                                  reinterpret_cast<LPARAM>(label.Handle()));
     EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH)), brush);
-    EXPECT_EQ(TRANSPARENT, GetBkMode(s.dc));
-    EXPECT_EQ(RGB(200, 0, 0), GetTextColor(s.dc));
-    EXPECT_EQ(RGB(236, 233, 216), GetDCBrushColor(s.dc));
-    EXPECT_EQ(RGB(236, 233, 216), s.FillWith(brush));
+    EXPECT_EQ(TRANSPARENT, GetBkMode(s.Dc()));
+    EXPECT_EQ(RGB(200, 0, 0), GetTextColor(s.Dc()));
+    EXPECT_EQ(RGB(236, 233, 216), GetDCBrushColor(s.Dc()));
+    EXPECT_EQ(RGB(236, 233, 216), FillWith(s, brush));
 
     label.backColor = RGB(0, 0, 255);
-    brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.dc),
+    brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.Dc()),
                          reinterpret_cast<LPARAM>(label.Handle()));
-    EXPECT_EQ(RGB(0, 0, 255), s.FillWith(brush));
+    EXPECT_EQ(RGB(0, 0, 255), FillWith(s, brush));
 }
 
 TEST_F(ControlsTest, EditColourAnswerIsAnOpaqueWhiteBackground) {
     zo::Edit edit;
     edit.textColor = RGB(0, 90, 0);
     ASSERT_TRUE(edit.Create(parent));
-    Surface s;
-    SetBkColor(s.dc, RGB(1, 2, 3));
-    SetBkMode(s.dc, OPAQUE);
-    LRESULT brush = SendMessageW(parent, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(s.dc),
+    zotest::MemoryCanvas s(16, 16);
+    SetBkColor(s.Dc(), RGB(1, 2, 3));
+    SetBkMode(s.Dc(), OPAQUE);
+    LRESULT brush = SendMessageW(parent, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(s.Dc()),
                                  reinterpret_cast<LPARAM>(edit.Handle()));
     EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH)), brush);
-    EXPECT_EQ(OPAQUE, GetBkMode(s.dc));
-    EXPECT_EQ(RGB(255, 255, 255), GetBkColor(s.dc));
-    EXPECT_EQ(RGB(0, 90, 0), GetTextColor(s.dc));
-    EXPECT_EQ(RGB(255, 255, 255), s.FillWith(brush));
+    EXPECT_EQ(OPAQUE, GetBkMode(s.Dc()));
+    EXPECT_EQ(RGB(255, 255, 255), GetBkColor(s.Dc()));
+    EXPECT_EQ(RGB(0, 90, 0), GetTextColor(s.Dc()));
+    EXPECT_EQ(RGB(255, 255, 255), FillWith(s, brush));
 }
 
 TEST_F(ControlsTest, PaintedControlsShowTheirBackColourOnScreen) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Host.h"
 #include "support/Pump.h"
 #include "window/Button.h"
 #include "window/Edit.h"
@@ -175,15 +176,7 @@ class LayoutWindows : public ::testing::Test {
 protected:
     zo::Frame frame;
 
-    void SetUp() override {
-        frame.createInfo->style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-        frame.createInfo->x = 0;
-        frame.createInfo->y = 0;
-        frame.createInfo->width = 400;
-        frame.createInfo->height = 300;
-        ASSERT_TRUE(frame.Create(nullptr));
-        ShowWindow(frame, SW_SHOWNOACTIVATE);
-    }
+    void SetUp() override { ASSERT_TRUE(zotest::ShowHost(frame, 400, 300)); }
     void TearDown() override { zotest::PumpMessages(); }
 
     HWND Child() {
