@@ -27,7 +27,8 @@ Char* FormatLine(Count count, Form form, const Char* fmt, va_list args) {
     va_list again;
     va_copy(again, args);
     int n = count(fmt, args);
-    Char* line = n < 0 ? nullptr : static_cast<Char*>(malloc((static_cast<size_t>(n) + 3) * sizeof(Char)));
+    size_t units = n < 0 ? 0 : static_cast<size_t>(n) + 3;
+    Char* line = units ? static_cast<Char*>(malloc(units * sizeof(Char))) : nullptr;
     if (line) {
         form(line, static_cast<size_t>(n) + 1, fmt, again);
         line[n] = 0;
@@ -41,6 +42,36 @@ Char* FormatLine(Count count, Form form, const Char* fmt, va_list args) {
     return line;
 }
 
+void SendLine(HWND device, const wchar_t* line) {
+    SendMessageW(device, WM_OUTPUT_LINE, 0, reinterpret_cast<LPARAM>(line));
+}
+
+// The window always gets wide text, converted from the thread's ANSI code page.
+void SendLine(HWND device, const char* line) {
+    LocalString wide(line);
+    SendMessageW(device, WM_OUTPUT_LINE, 0, reinterpret_cast<LPARAM>(wide.Handle()));
+}
+
+void DebugLine(const wchar_t* line) { OutputDebugStringW(line); }
+void DebugLine(const char* line) { OutputDebugStringA(line); }
+
+// Hands the line to its destination and frees it.
+template <class Char>
+void Emit(Char* line) {
+    if (!line) return;
+    HWND device = outputDevice.load();
+    if (device) {
+        if (IsWindow(device))
+            SendLine(device, line);
+        else
+            DebugLine(line);
+    } else {
+        if (!console.IsShowed()) console.Show();
+        console.Write(line);
+    }
+    free(line);
+}
+
 } // namespace
 
 void SetOutputDevice(HWND device) { outputDevice.store(device); }
@@ -50,18 +81,7 @@ void Print(const wchar_t* fmt, ...) {
     va_start(args, fmt);
     wchar_t* line = FormatLine(RuntimeCountW, RuntimeFormatW, fmt, args);
     va_end(args);
-    if (!line) return;
-    HWND device = outputDevice.load();
-    if (device) {
-        if (IsWindow(device))
-            SendMessageW(device, WM_OUTPUT_LINE, 0, reinterpret_cast<LPARAM>(line));
-        else
-            OutputDebugStringW(line);
-    } else {
-        if (!console.IsShowed()) console.Show();
-        console.Write(line);
-    }
-    free(line);
+    Emit(line);
 }
 
 void PrintA(const char* fmt, ...) {
@@ -69,20 +89,7 @@ void PrintA(const char* fmt, ...) {
     va_start(args, fmt);
     char* line = FormatLine(RuntimeCountA, RuntimeFormatA, fmt, args);
     va_end(args);
-    if (!line) return;
-    HWND device = outputDevice.load();
-    if (device) {
-        if (IsWindow(device)) {
-            LocalString wide(line);
-            SendMessageW(device, WM_OUTPUT_LINE, 0, reinterpret_cast<LPARAM>(wide.Handle()));
-        } else {
-            OutputDebugStringA(line);
-        }
-    } else {
-        if (!console.IsShowed()) console.Show();
-        console.Write(line);
-    }
-    free(line);
+    Emit(line);
 }
 
 void Warning(const wchar_t* caption) {

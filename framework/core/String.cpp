@@ -298,7 +298,8 @@ void String::DecodeAnsi(const char* text, unsigned at) {
     int units = MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(bytes), nullptr, 0);
     if (units <= 0 || static_cast<unsigned>(units) > UINT_MAX - 1 - at) return;
     if (!Reserve(at + static_cast<unsigned>(units), true)) return;
-    int got = MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(bytes), handle + at, units);
+    int got =
+        MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(bytes), handle + at, units);
     if (got < 0) got = 0;
     length = at + static_cast<unsigned>(got);
     handle[length] = 0;

@@ -18,15 +18,17 @@ bool StringMemList::GrowBlock(unsigned needed) {
     if (units * sizeof(wchar_t) > 0x7FFFFFFFull) return false;
     // The old address is kept as a number: the old block no longer exists.
     uintptr_t old = reinterpret_cast<uintptr_t>(block);
-    wchar_t* p = static_cast<wchar_t*>(realloc(block, static_cast<size_t>(units) * sizeof(wchar_t)));
+    size_t bytes = static_cast<size_t>(units) * sizeof(wchar_t);
+    wchar_t* p = static_cast<wchar_t*>(realloc(block, bytes));
     if (!p) return false;
     block = p;
     cubage = static_cast<unsigned>(units);
     if (reinterpret_cast<uintptr_t>(p) != old) {
         uintptr_t delta = reinterpret_cast<uintptr_t>(p) - old;
-        for (unsigned i = 0; i < index.count; ++i)
-            if (index[i])
-                index[i] = reinterpret_cast<wchar_t*>(reinterpret_cast<uintptr_t>(index[i]) + delta);
+        for (unsigned i = 0; i < index.count; ++i) {
+            uintptr_t at = reinterpret_cast<uintptr_t>(index[i]);
+            if (at) index[i] = reinterpret_cast<wchar_t*>(at + delta);
+        }
     }
     return true;
 }

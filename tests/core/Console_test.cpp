@@ -33,8 +33,9 @@ std::wstring ConsoleState() {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info = {};
     GetConsoleScreenBufferInfo(out, &info);
+    COORD cursor = info.dwCursorPosition;
     return ScreenRow(out, info.dwSize.X, 0) + L"|" + ScreenRow(out, info.dwSize.X, 1) + L"|" +
-           std::to_wstring(info.dwCursorPosition.X) + L"," + std::to_wstring(info.dwCursorPosition.Y);
+           std::to_wstring(cursor.X) + L"," + std::to_wstring(cursor.Y);
 }
 
 ZO_CHILD_ROLE(print_to_console) {

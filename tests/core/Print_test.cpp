@@ -101,7 +101,7 @@ public:
         data = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
         map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
                                  L"DBWIN_BUFFER");
-        view = map ? static_cast<const char*>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 4096)) : nullptr;
+        if (map) view = static_cast<const char*>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 4096));
     }
     ~DebugMonitor() {
         if (view) UnmapViewOfFile(view);

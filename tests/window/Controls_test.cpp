@@ -9,6 +9,7 @@
 
 #include "support/Child.h"
 #include "support/Host.h"
+#include "support/MemoryCanvas.h"
 #include "support/Pump.h"
 #include "support/WindowImage.h"
 #include "window/Button.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Host.h"
 #include "support/Pump.h"
 #include "support/WindowImage.h"
 #include "window/Frame.h"
@@ -73,16 +74,7 @@ struct Canvas {
 class PaintTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A pop-up host shown without activation: without a window manager
-        // the system waits two seconds for one whenever it hides a window it
-        // would have handed to it (captioned or activated ones).
-        frame.createInfo->style = WS_POPUP | WS_CLIPCHILDREN;
-        frame.createInfo->x = 0;
-        frame.createInfo->y = 0;
-        frame.createInfo->width = 400;
-        frame.createInfo->height = 300;
-        ASSERT_TRUE(frame.Create(nullptr));
-        ShowWindow(frame, SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(zotest::ShowHost(frame, 400, 300));
         view.createInfo->x = 10;
         view.createInfo->y = 10;
         view.createInfo->width = 200;
@@ -164,29 +156,22 @@ TEST_F(PaintTest, DirectPaintErasesWithBackColor) {
     ReleaseDC(view, dc);
 }
 
-TEST_F(PaintTest, TopByteOfBackColorMeansNoFill) {
+TEST_F(PaintTest, EraseFillsBackColorUnlessItsTopByteIsSetOrACallbackErases) {
     view.backColor = 0xFF000000 | kGreen;
     ASSERT_TRUE(view.Create(frame));
     Canvas canvas;
-    HDC mem = canvas.dc;
-    SetPixel(mem, 2, 2, kRed);
+    SetPixel(canvas.dc, 2, 2, kRed);
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(mem, 2, 2));
+    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2));
     view.backColor = kGreen;
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kGreen, GetPixel(mem, 2, 2));
-}
+    EXPECT_EQ(kGreen, GetPixel(canvas.dc, 2, 2));
 
-TEST_F(PaintTest, EraseEventReplacesTheFill) {
-    view.backColor = kGreen;
+    SetPixel(canvas.dc, 2, 2, kRed);
     view.eraseEvent.Add(&painter, &Painter::Erase);
-    ASSERT_TRUE(view.Create(frame));
-    Canvas canvas;
-    HDC mem = canvas.dc;
-    SetPixel(mem, 2, 2, kRed);
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(mem, 2, 2));
-    EXPECT_EQ(mem, painter.lastDC);
+    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2)) << "the callback erases instead";
+    EXPECT_EQ(canvas.dc, painter.lastDC);
 }
 
 // A drop handle as the shell makes it: DROPFILES, then the wide paths, each

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/Host.h"
 #include "support/Pump.h"
 #include "window/Frame.h"
 
@@ -36,16 +37,7 @@ protected:
     void SetUp() override {
         vBar = GetSystemMetrics(SM_CXVSCROLL);
         hBar = GetSystemMetrics(SM_CYHSCROLL);
-        // A pop-up host shown without activation: without a window manager
-        // the system waits two seconds for one whenever it hides a window it
-        // would have handed to it (captioned or activated ones).
-        frame.createInfo->style = WS_POPUP | WS_CLIPCHILDREN;
-        frame.createInfo->x = 0;
-        frame.createInfo->y = 0;
-        frame.createInfo->width = 700;
-        frame.createInfo->height = 600;
-        ASSERT_TRUE(frame.Create(nullptr));
-        ShowWindow(frame, SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(zotest::ShowHost(frame, 700, 600));
         view.createInfo->x = 0;
         view.createInfo->y = 0;
         // With both bars shown the client area is 400 x 300.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/Child.h"
+#include "support/Host.h"
 #include "support/Pump.h"
 #include "window/Frame.h"
 #include "window/MessageLoop.h"
@@ -86,69 +87,39 @@ protected:
     void TearDown() override { zotest::PumpMessages(); }
 };
 
-// Frames that a test shows are pop-ups shown without activation: without a
-// window manager the system waits two seconds for one whenever it hides a
-// window it would have handed to it (captioned or activated ones).
-void MakePopup(zo::Frame& f) { f.createInfo->style = WS_POPUP | WS_CLIPSIBLINGS; }
-
-TEST_F(WindowTest, FrameIsCreatedWithItsDefaultsAndAnswersItsObject) {
+TEST_F(WindowTest, CreationMakesAFrameworkClassWindowBoundToItsObject) {
     zo::Frame f;
     f.createInfo->title = L"网络模块设置工具";
     HWND h = f.Create(nullptr);
     ASSERT_TRUE(h);
-    EXPECT_EQ(h, f.Handle());
     EXPECT_EQ(&f, zo::GetIWnd(h));
-    EXPECT_EQ(nullptr, zo::GetICtrl(h));   // a window, not a control
-
-    LONG style = GetWindowLongW(h, GWL_STYLE);
-    EXPECT_EQ(WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, static_cast<DWORD>(style) & ~WS_CLIPCHILDREN);
-    EXPECT_TRUE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+    EXPECT_EQ(nullptr, zo::GetICtrl(h)) << "a window, not a control";
+    EXPECT_EQ(nullptr, f.Create(nullptr)) << "a second window for one object";
+    EXPECT_EQ(WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, GetWindowLongW(h, GWL_STYLE) & ~WS_CLIPCHILDREN);
     RECT r;
     ASSERT_TRUE(f.GetRect(r));
-    EXPECT_EQ(200, r.left);
-    EXPECT_EQ(200, r.top);
-    EXPECT_EQ(500, r.right - r.left);
-    EXPECT_EQ(300, r.bottom - r.top);
-
+    EXPECT_EQ((zo::Rect32{200, 200, 700, 500}), zo::Rect32(r));
     zo::String text;
     EXPECT_EQ(8, f.GetText(text));
     EXPECT_TRUE(text == L"网络模块设置工具");
-
-    // The class is the framework's, named after its class style (CS_VREDRAW |
-    // CS_HREDRAW | CS_DBLCLKS = B).
+    // Class names end in the class style: CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS.
     std::wstring cls = ClassName(h);
     EXPECT_EQ(0u, cls.find(L"Form.View."));
     EXPECT_EQ(L".B", cls.substr(cls.size() - 2));
-    EXPECT_EQ(11u, GetClassLongW(h, GCL_STYLE));
-    EXPECT_TRUE(f.CreateInfo()->className == cls.c_str());
-    EXPECT_EQ(nullptr, f.Create(nullptr)) << "a second window for one object";
-}
 
-TEST_F(WindowTest, ClassStyleNamesTheClassAndChildRectIsInParentCoordinates) {
-    zo::Frame parent;
-    ASSERT_TRUE(parent.Create(nullptr));
-    zo::View child;
+    zo::View child;   // sign-extended position, in the parent's client coordinates
     child.createInfo->classStyle = CS_DBLCLKS | CS_PARENTDC;
     child.createInfo->x = 30;
-    child.createInfo->y = -40;   // sign-extended
+    child.createInfo->y = -40;
     child.createInfo->width = 120;
     child.createInfo->height = 60;
-    HWND c = child.Create(parent);
-    ASSERT_TRUE(c);
-    EXPECT_TRUE(GetWindowLongW(c, GWL_STYLE) & WS_CHILD);
-    std::wstring cls = ClassName(c);
-    EXPECT_EQ(L".88", cls.substr(cls.size() - 3));
-    EXPECT_NE(ClassName(parent), cls);
-
-    RECT r;
+    ASSERT_TRUE(child.Create(h));
+    EXPECT_EQ(L".88", ClassName(child).substr(ClassName(child).size() - 3));
     ASSERT_TRUE(child.GetRect(r));
-    EXPECT_EQ(30, r.left);
-    EXPECT_EQ(-40, r.top);
-    EXPECT_EQ(150, r.right);
+    EXPECT_EQ((zo::Rect32{30, -40, 150, 20}), zo::Rect32(r));
     zo::Twin16 size;
     ASSERT_TRUE(child.GetClientSize(size));
-    EXPECT_EQ(120, size.x);
-    EXPECT_EQ(60, size.y);
+    EXPECT_EQ(zo::Twin16(120, 60), size);
 }
 
 TEST_F(WindowTest, DestroyedWindowCanBeCreatedAgainForTheSameObject) {
@@ -167,13 +138,21 @@ TEST_F(WindowTest, DestroyedWindowCanBeCreatedAgainForTheSameObject) {
     EXPECT_EQ(cls, ClassName(second));
     EXPECT_EQ(&f, zo::GetIWnd(second));
     EXPECT_EQ((std::vector<std::string>{"create", "create"}), rec.log);
-    rec.sizes.clear();
     SetWindowPos(second, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
-    ASSERT_FALSE(rec.sizes.empty()) << "the second window reaches the object's events";
-    RECT cr;
-    GetClientRect(second, &cr);
-    EXPECT_EQ(cr.right, rec.sizes.back().x);
-    EXPECT_EQ(cr.bottom, rec.sizes.back().y);
+    zo::Twin16 client;
+    f.GetClientSize(client);
+    ASSERT_FALSE(rec.sizes.empty());
+    EXPECT_EQ(client, rec.sizes.back()) << "the second window reaches the object's events";
+
+    // Creation parameters shared with another object outlive the first owner.
+    zo::Frame* other = new zo::Frame;
+    other->createInfo = f.createInfo;
+    EXPECT_EQ(2u, f.createInfo.RefCount());
+    ASSERT_TRUE(other->Create(nullptr));
+    EXPECT_EQ(cls, ClassName(other->Handle()));
+    delete other;
+    EXPECT_EQ(1u, f.createInfo.RefCount());
+    EXPECT_TRUE(f.CreateInfo()->className == cls.c_str());
 }
 
 TEST_F(WindowTest, CloseHandlerCanKeepTheWindow) {
@@ -196,9 +175,8 @@ TEST_F(WindowTest, CloseHandlerCanKeepTheWindow) {
 TEST_F(WindowTest, SizeEventSkipsMinimisingAndCarriesTheClientSize) {
     Recorder rec;
     zo::Frame f;
-    MakePopup(f);
     f.sizeEvent.Add(&rec, &Recorder::OnSize);
-    HWND h = f.Create(nullptr);
+    HWND h = zotest::ShowHost(f, 300, 200);
     ASSERT_TRUE(h);
     rec.sizes.clear();
     SendMessageW(h, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
@@ -300,11 +278,9 @@ void CancelTracking(HWND h) {
 TEST_F(WindowTest, LeaveTrackingIsRequestedOncePerVisit) {
     Recorder rec;
     zo::Frame f;
-    MakePopup(f);
     f.mouseEvent.Add(&rec, &Recorder::OnMouse);
-    HWND h = f.Create(nullptr);
+    HWND h = zotest::ShowHost(f, 300, 200);
     ASSERT_TRUE(h);
-    ShowWindow(h, SW_SHOWNOACTIVATE);
     UpdateWindow(h);
     // Tracking only starts while the pointer is over the window.
     RECT wr;
@@ -419,13 +395,6 @@ TEST_F(WindowTest, ShowAsMainTwiceQuitsOnceWhenTheWindowGoes) {
     EXPECT_EQ(0, zo::RunMessageLoop());
     EXPECT_EQ(1, rec.destroys);
     EXPECT_EQ(nullptr, f.Handle());
-
-    // Shown again, the same handler ends the loop again, and is still one.
-    ASSERT_TRUE(f.ShowAsMain());
-    EXPECT_EQ(2u, f.GetMessageDelegate(WM_DESTROY, WM_DESTROY)->Count());
-    PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, zo::RunMessageLoop());
-    EXPECT_EQ(2, rec.destroys);
 }
 
 struct LoopProbe {

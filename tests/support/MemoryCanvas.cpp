@@ -1,17 +1,6 @@
-#include "support/Host.h"
+#include "support/MemoryCanvas.h"
 
 namespace zotest {
-
-bool ShowHost(zo::Frame& f, int width, int height) {
-    f.createInfo->style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    f.createInfo->x = 0;
-    f.createInfo->y = 0;
-    f.createInfo->width = static_cast<short>(width);
-    f.createInfo->height = static_cast<short>(height);
-    if (!f.Create(nullptr)) return false;
-    ShowWindow(f, SW_SHOWNOACTIVATE);
-    return true;
-}
 
 MemoryCanvas::MemoryCanvas(int width, int height) {
     HDC screen = GetDC(nullptr);
