@@ -18,8 +18,8 @@ void Layout::CloseControl() {
 }
 
 void Layout::PlaceWindow(int left, int top, int width, int height) {
-    // Moved, then sized: two calls, so a window that refuses one still gets
-    // the other.
+    // Two requests, the move first: the window's handlers see its new place
+    // before its new size, each with a message of its own.
     SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
     SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE);
 }
