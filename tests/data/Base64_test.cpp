@@ -1,5 +1,5 @@
-// Base64 of binary values: the encoding, and a decoding that skips line
-// breaks but refuses anything else outside the alphabet.
+// Base64 of binary values: the encoding and the round trip of every byte;
+// the decoding rules are covered through the reader's binary table.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -40,21 +40,6 @@ TEST(Base64, EveryByteValueSurvivesTheRoundTrip) {
         std::string back;
         ASSERT_TRUE(Decode(Encode(all.substr(0, n)), &back));
         EXPECT_EQ(all.substr(0, n), back);
-    }
-}
-
-TEST(Base64, DecodingRules) {
-    std::string b;
-    EXPECT_TRUE(Decode(L"Zm9v\r\nYmFy\n", &b));
-    EXPECT_EQ("foobar", b);
-    EXPECT_TRUE(Decode(L"Zm9vYg", &b));   // the incomplete last group gives nothing
-    EXPECT_EQ("foo", b);
-    EXPECT_TRUE(Decode(L"Zg==", &b));
-    EXPECT_EQ("f", b);
-    for (const wchar_t* bad : {L"Zm9v\rYmFy", L"Zm 9v", L"Zg===", L"Zg=v", L"Zm9v=Zm9v", L"Zm9\u00e9",
-                               L"Zm9\uff41", L"Zm-_", L"Zm9v\t"}) {
-        EXPECT_FALSE(Decode(bad, &b)) << static_cast<int>(bad[3]);
-        EXPECT_EQ("", b);
     }
 }
 
