@@ -100,6 +100,9 @@ TEST(DelegateEntries, AssignmentBuildsIndependentEntries) {
     copy = *source;
     Delegate<int> constructed(copy);
     delete source;
+    Delegate<int> reuse;   // takes the thunks the source gave back
+    reuse.Add(&C);
+    reuse.Add(&C);
     EXPECT_EQ("x5B5", Calls(copy, 5));
     EXPECT_EQ("x6B6", Calls(constructed, 6));
 }
