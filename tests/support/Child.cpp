@@ -44,7 +44,8 @@ Child::~Child() {
     if (out_) CloseHandle(out_);
 }
 
-bool Child::Start(const char* name, const std::wstring& args, bool captureOutput) {
+bool Child::Start(const char* name, const std::wstring& args, bool captureOutput,
+                  DWORD creationFlags) {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --child=";
@@ -63,8 +64,8 @@ bool Child::Start(const char* name, const std::wstring& args, bool captureOutput
         si.hStdError = writeEnd;
         si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
-    BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, captureOutput, 0, nullptr,
-                             nullptr, &si, &pi_);
+    BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, captureOutput, creationFlags,
+                             nullptr, nullptr, &si, &pi_);
     if (writeEnd) CloseHandle(writeEnd);
     return ok != FALSE;
 }

@@ -27,7 +27,9 @@ public:
 
     // Starts this executable as role `name` with extra arguments; with
     // captureOutput the child's standard output and error go to a pipe.
-    bool Start(const char* name, const std::wstring& args = L"", bool captureOutput = false);
+    // creationFlags go to CreateProcess (DETACHED_PROCESS: no console).
+    bool Start(const char* name, const std::wstring& args = L"", bool captureOutput = false,
+               DWORD creationFlags = 0);
     // Exit code, or STILL_ACTIVE when the child has not ended within ms.
     DWORD Wait(DWORD ms);
     // Everything the child wrote (only with captureOutput); reads to the end.

@@ -1,0 +1,176 @@
+// Datagrams per second that UDPReceiver hands to a counting handler, against
+// a bare recvfrom loop on the same port in the same run. For each payload
+// size the udp_burst program (one process) fills the socket's buffer while
+// the receiver is held back; then the time to drain it is measured, so the
+// figure is the receive path alone, not the sender's speed.
+#include <cstdio>
+#include <string>
+
+#include "net/UDPReceiver.h"
+
+namespace {
+
+const int PerRound = 2500;   // fits the enlarged receive buffer even at 1400 bytes
+const int Rounds = 5;
+const char Hold[] = "hold";   // 4 bytes: shorter than any burst datagram
+const char Stop[] = "!";
+
+double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
+}
+
+bool RunBurst(unsigned short port, int count, int size) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring cmd(self);
+    cmd.resize(cmd.find_last_of(L"\\/") + 1);
+    cmd = L"\"" + cmd + L"udp_burst.exe\" " + std::to_wstring(port) + L" " + std::to_wstring(count) + L" " +
+          std::to_wstring(size);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;   // its own report line would clutter ours
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    DWORD code = 1;
+    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code == 0;
+}
+
+void SendLoopback(unsigned short port, const char* text, int length) {
+    zo::Socket s;
+    s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    zo::SOCKADDR to;
+    to.SetIp(zo::IP("127.0.0.1"));
+    to.SetPortW(port);
+    s.SendTo(text, length, 0, to, zo::SOCKADDR::Size());
+    s.Close();
+}
+
+// The bare loop: the same socket set-up as UDPReceiver::Tune, then recvfrom
+// until the stop datagram. Datagrams per second, or -1 on failure.
+double Bare(unsigned short port, int size, int* got) {
+    zo::Socket s;
+    zo::SOCKADDR any;
+    any.SetIp(zo::IP(htonl(INADDR_ANY)));
+    any.SetPortW(port);
+    if (!s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP) || !s.Bind(any)) return -1;
+    int bytes = zo::UDPReceiver::ReceiveBufferBytes;
+    s.SetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), 4);
+    DWORD timeout = 5000;
+    s.SetSockOpt(SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), 4);
+    if (!RunBurst(port, PerRound, size)) return -1;
+    SendLoopback(port, Stop, 1);
+    static char buffer[zo::UDPReceiver::BufferSize];
+    zo::SOCKADDR from;
+    int count = 0;
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
+    for (;;) {
+        int fromLength = 16;
+        int n = s.RecvFrom(buffer, sizeof(buffer), 0, from, &fromLength);
+        if (n < 0) return -1;
+        if (n == 1) break;
+        ++count;
+    }
+    QueryPerformanceCounter(&t1);
+    s.Close();
+    *got = count;
+    return count / Seconds(t0, t1);
+}
+
+struct Counter {
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    int count = 0;
+    ~Counter() {
+        CloseHandle(held);
+        CloseHandle(go);
+        CloseHandle(done);
+    }
+    void OnDatagram(char*, int length, zo::SOCKADDR&) {
+        if (length == 1) {
+            SetEvent(done);
+        } else if (length == int(sizeof(Hold) - 1)) {
+            SetEvent(held);
+            WaitForSingleObject(go, INFINITE);
+        } else {
+            ++count;
+        }
+    }
+};
+
+double Receiver(unsigned short port, int size, int* got) {
+    Counter counter;
+    double rate = -1;
+    {
+        zo::UDPReceiver rx;
+        rx.datagramHandler.Bind(&counter, &Counter::OnDatagram);
+        if (!rx.Tune(port)) return -1;
+        SendLoopback(port, Hold, int(sizeof(Hold) - 1));
+        if (WaitForSingleObject(counter.held, 5000) == WAIT_OBJECT_0 && RunBurst(port, PerRound, size)) {
+            SendLoopback(port, Stop, 1);
+            LARGE_INTEGER t0, t1;
+            QueryPerformanceCounter(&t0);
+            SetEvent(counter.go);
+            if (WaitForSingleObject(counter.done, 10000) == WAIT_OBJECT_0) {
+                QueryPerformanceCounter(&t1);
+                rate = counter.count / Seconds(t0, t1);
+            }
+        }
+        SetEvent(counter.go);
+    }
+    *got = counter.count;
+    return rate;
+}
+
+unsigned short FreePort() {
+    zo::Socket s;
+    zo::SOCKADDR at;
+    at.SetIp(zo::IP(htonl(INADDR_ANY)));
+    s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    unsigned short port = s.Bind(at) && s.GetSockAddr(at) ? at.GetPort() : 0;
+    s.Close();
+    return port;
+}
+
+} // namespace
+
+int main() {
+    zo::StartWinsock();
+    unsigned short port = FreePort();
+    printf("udp receive: %d datagrams per round, best of %d rounds, port %u\n", PerRound, Rounds, port);
+    int status = 0;
+    for (int size : {32, 300, 1400}) {
+        double bare = 0, recv = 0;
+        int bareGot = 0, recvGot = 0;
+        for (int r = 0; r < Rounds; ++r) {
+            // Alternate which goes first so neither always meets a warmer system.
+            int g1 = 0, g2 = 0;
+            double b, u;
+            if (r % 2) {
+                u = Receiver(port, size, &g2);
+                b = Bare(port, size, &g1);
+            } else {
+                b = Bare(port, size, &g1);
+                u = Receiver(port, size, &g2);
+            }
+            if (b < 0 || u < 0) {
+                printf("  %4d bytes: round %d failed (bare %.0f, receiver %.0f)\n", size, r, b, u);
+                status = 1;
+                continue;
+            }
+            if (b > bare) bare = b, bareGot = g1;
+            if (u > recv) recv = u, recvGot = g2;
+        }
+        printf("  %4d bytes: bare recvfrom %8.0f/s (%d delivered), UDPReceiver %8.0f/s (%d delivered), "
+               "ratio %.2f\n",
+               size, bare, bareGot, recv, recvGot, bare > 0 ? recv / bare : 0.0);
+    }
+    WSACleanup();
+    return status;
+}

@@ -1,0 +1,21 @@
+// The diagnostic route: each Print or PrintA call makes one line (ended by
+// CR LF) for the registered output window, or else for a console opened on
+// first use. Formats follow msvcrt: in Print's wide format %s is wide text.
+#pragma once
+#include "core/Win.h"
+
+namespace zo {
+
+// The message a registered output window receives: wParam 0, lParam the wide
+// line, valid only while the message is handled.
+const UINT WM_OUTPUT_LINE = WM_USER + 0x137;
+
+// Registers the window that receives every line (null: the console). A
+// registered window that has been destroyed sends lines to the debugger.
+void SetOutputDevice(HWND device);
+void Print(const wchar_t* fmt, ...);
+void PrintA(const char* fmt, ...) __attribute__((format(ms_printf, 1, 2)));
+// Shows the system's text for GetLastError() in a warning box without owner.
+void Warning(const wchar_t* caption);
+
+} // namespace zo

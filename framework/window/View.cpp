@@ -1,0 +1,158 @@
+// View: class registration and creation, painting (direct and off-screen),
+// background erase and dropped files.
+#include "window/View.h"
+
+#include "core/Memory.h"
+#include "core/Print.h"
+
+namespace zo {
+
+// Framework class names: "Form.View.<class procedure address>.<class style>",
+// both in upper-case hexadecimal. The procedure's address keeps two modules
+// of one process from sharing a class (and so a per-thread creation slot).
+static void AppendHex(String& s, unsigned long long v) {
+    wchar_t digits[17];
+    int n = 0;
+    do {
+        digits[n++] = L"0123456789ABCDEF"[v & 15];
+        v >>= 4;
+    } while (v);
+    wchar_t text[17];
+    for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
+    text[n] = 0;
+    s += text;
+}
+
+static void RegisterWindowClass(CreateStruct* info, unsigned classStyle) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = classStyle;
+    wc.lpfnWndProc = ClassWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = info->className.Handle();
+    // Failure is not reported: an existing class of that name stays usable,
+    // and a missing one makes the creation fail, which is reported there.
+    RegisterClassExW(&wc);
+}
+
+View::View() {
+    cursor = LoadCursorW(nullptr, IDC_ARROW);
+    createInfo->style |= WS_CHILD;
+    AddMessageHandler(WM_PAINT, WM_PAINT, this, &View::OnPaint);
+    AddMessageHandler(WM_ERASEBKGND, WM_ERASEBKGND, this, &View::OnEraseBkgnd);
+    AddMessageHandler(WM_DROPFILES, WM_DROPFILES, this, &View::OnDropFiles);
+}
+
+View::~View() {
+    // Destroyed here, not in IWnd, so the window's last messages never reach
+    // handlers of this part after its events are gone.
+    if (handle) DestroyWindow(handle);
+}
+
+HWND View::Create(HWND parent) {
+    if (handle) return nullptr;
+    CreateStruct* cs = createInfo.Get();
+    if (cs->className.IsNull()) {
+        cs->className = L"Form.View.";
+        AppendHex(cs->className, reinterpret_cast<uintptr_t>(&ClassWindowProc));
+        cs->className += L".";
+        AppendHex(cs->className, cs->classStyle);
+        RegisterWindowClass(cs, cs->classStyle);
+    }
+    SetCreatingWindow(this);
+    HWND h = CreateWindowExW(cs->exStyle, cs->className.Handle(), cs->title.Handle(), cs->style, cs->x,
+                             cs->y, cs->width, cs->height, parent, cs->menu, GetModuleHandleW(nullptr), this);
+    DWORD error = GetLastError();
+    // A creation that failed before its first message must not leave this
+    // object waiting for the next framework window of the thread.
+    SetCreatingWindow(nullptr);
+    if (!h) {
+        SetLastError(error);
+        Warning(L"View.Create");
+        return nullptr;
+    }
+    handle = h;
+    return h;
+}
+
+void FillBackground(HDC dc, const RECT& r, COLORREF color) {
+    if (color & 0xFF000000) return;
+    SetDCBrushColor(dc, color);
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+void View::OnPaint(Message* m, IWnd*) {
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(m->hwnd, &ps);
+    {
+        DC dc(hdc, DC::kBorrowed);
+        if (bufferedPaintEvent.Count())
+            PaintBuffered(dc);
+        else
+            paintEvent.Call(&dc, this);
+    }
+    EndPaint(m->hwnd, &ps);
+    m->result = 0;
+    m->flags |= Message::handled;
+}
+
+void View::PaintBuffered(DC& target) {
+    RECT client, clip;
+    GetClientRect(handle, &client);
+    GetClipBox(target, &clip);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right - client.left, client.bottom - client.top);
+    ReleaseDC(nullptr, screen);
+
+    DC mem(CreateCompatibleDC(nullptr), DC::kCreated);
+    HGDIOBJ previous = nullptr;
+    if (mem.Handle()) {
+        previous = SelectObject(mem, bitmap);
+        FillBackground(mem, clip, backColor);
+    }
+    bufferedPaintEvent.Call(&mem, this);
+    if (mem.Handle()) {
+        BitBlt(target, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, mem, clip.left,
+               clip.top, SRCCOPY);
+        SelectObject(mem, previous);
+    }
+    mem.Release();
+    if (bitmap) DeleteObject(bitmap);
+}
+
+void View::OnEraseBkgnd(Message* m, IWnd*) {
+    // Off-screen painting covers everything; the class has no brush, so
+    // leaving the message to the default procedure erases nothing.
+    if (bufferedPaintEvent.Count()) return;
+    HDC dc = reinterpret_cast<HDC>(m->wParam);
+    if (eraseEvent.Count()) {
+        eraseEvent.Call(dc, this);
+    } else {
+        RECT clip;
+        GetClipBox(dc, &clip);
+        FillBackground(dc, clip, backColor);
+    }
+    m->result = 1;
+    m->flags |= Message::handled;
+}
+
+void View::OnDropFiles(Message* m, IWnd*) {
+    if (!dropFilesEvent.Count()) return;
+    HDROP drop = reinterpret_cast<HDROP>(m->wParam);
+    StringMemList files;
+    Memory<wchar_t> path;
+    UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < n; ++i) {
+        // Paths may be longer than MAX_PATH; the buffer follows each one.
+        UINT len = DragQueryFileW(drop, i, nullptr, 0);
+        if (len < MAX_PATH) len = MAX_PATH;
+        if (path.Length() < len + 1 && !path.SetLength(len + 1)) continue;
+        UINT got = DragQueryFileW(drop, i, path.data, len + 1);
+        path.data[got < len ? got : len] = 0;
+        files.Add(path.data, NPOS);
+    }
+    DragFinish(drop);
+    dropFilesEvent.Call(&files, this);
+}
+
+} // namespace zo

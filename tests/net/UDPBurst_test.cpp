@@ -1,0 +1,194 @@
+// UDPReceiver under load: a separate process sends 10 000 datagrams of varied
+// sizes as fast as it can, and 254 simulated modules answer at one instant.
+// The handler keeps every datagram; the test then checks count, order and
+// content. A marker sent after the senders finished shows the queue drained.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../../tools/BurstDatagram.h"
+#include "net/CriticalSection.h"
+#include "net/UDPReceiver.h"
+#include "support/Child.h"
+#include "support/TestNetwork.h"
+#include "support/Wait.h"
+
+namespace {
+
+const int Modules = 254;
+const char Marker[] = "drained";
+
+struct Tally {
+    zo::CriticalSection lock;
+    std::vector<std::string> seen;   // in arrival order
+    std::vector<unsigned short> ports;
+    std::atomic<bool> marker{false};
+
+    void OnDatagram(char* data, int length, zo::SOCKADDR& from) {
+        if (length == int(sizeof(Marker) - 1) && memcmp(data, Marker, length) == 0) {
+            marker = true;
+            return;
+        }
+        zo::LocalCriticalSection hold(lock);
+        seen.emplace_back(data, length);
+        ports.push_back(from.GetPort());
+    }
+};
+
+// Sends the marker until the handler has seen it: everything queued before
+// it has then been handled.
+bool WaitDrained(Tally& tally, unsigned short port) {
+    zo::Socket s;
+    s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    zo::SOCKADDR to;
+    to.SetIp(zo::IP("127.0.0.1"));
+    to.SetPortW(port);
+    DWORD last = 0;
+    bool drained = zotest::WaitUntil(
+        [&] {
+            if (tally.marker) return true;
+            if (GetTickCount() - last >= 200) {
+                s.SendTo(Marker, sizeof(Marker) - 1, 0, to, 16);
+                last = GetTickCount();
+            }
+            return false;
+        },
+        30000);
+    s.Close();
+    return drained;
+}
+
+unsigned short PortOf(zo::UDPReceiver& rx) {
+    zo::SOCKADDR at;
+    return rx.GetSocket()->GetSockAddr(at) ? at.GetPort() : 0;
+}
+
+int ReceiveBuffer(zo::UDPReceiver& rx) {
+    int size = 0, length = 4;
+    rx.GetSocket()->GetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&size), &length);
+    return size;
+}
+
+// Runs a program beside this one and waits for it to end; its exit code.
+DWORD RunBeside(const std::wstring& program, const std::wstring& args, DWORD ms) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring dir(self);
+    dir.resize(dir.find_last_of(L"\\/") + 1);
+    std::wstring cmd = L"\"" + dir + program + L"\" " + args;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    else TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+TEST(UDPBurst, TenThousandDatagramsOfVariedSizesFromAnotherProcess) {
+    const int count = 10000;
+    Tally tally;
+    zo::UDPReceiver rx;
+    rx.datagramHandler.Bind(&tally, &Tally::OnDatagram);
+    ASSERT_TRUE(rx.Tune(0));
+    unsigned short port = PortOf(rx);
+    ASSERT_EQ(0u, RunBeside(L"udp_burst.exe", std::to_wstring(port) + L" " + std::to_wstring(count) + L" 0",
+                            120000))
+        << "the burst sender failed";
+    ASSERT_TRUE(WaitDrained(tally, port));
+
+    zo::LocalCriticalSection hold(tally.lock);
+    long long previous = -1;
+    int bad = 0, disorder = 0;
+    for (const std::string& d : tally.seen) {
+        long long seq = burst::Check(d.data(), int(d.size()));
+        if (seq < 0 || int(d.size()) != burst::VariedSize(uint32_t(seq))) ++bad;
+        else if (seq <= previous) ++disorder;
+        else previous = seq;
+    }
+    printf("burst: %zu of %d datagrams handled, receive buffer %d bytes\n", tally.seen.size(), count,
+           ReceiveBuffer(rx));
+    // A sender on loopback can outrun any receive buffer, so what is lost is
+    // a figure to watch, not a fault; damage and disorder are faults.
+    EXPECT_EQ(0, bad) << "datagrams arrived damaged";
+    EXPECT_EQ(0, disorder) << "datagrams were handled out of order";
+    EXPECT_FALSE(tally.seen.empty());
+    RecordProperty("handled", int(tally.seen.size()));
+}
+
+zo::IP ModuleAddress(int i) { return zo::IP(htonl(0xC6336465ul + i)); }   // 198.51.100.101 + i
+
+// argv[0]: the port of the tool host to answer. Binds one socket per module
+// address, then every module sends its report at once.
+ZO_CHILD_ROLE(modules) {
+    if (argc != 1 || !zotest::InsideTestNetwork()) return 3;
+    unsigned short port = static_cast<unsigned short>(_wtoi(argv[0]));
+    zo::StartWinsock();
+    std::vector<zo::Socket> sockets(Modules);
+    for (int i = 0; i < Modules; ++i) {
+        zo::SOCKADDR at;
+        at.SetIp(ModuleAddress(i));
+        if (!sockets[i].Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP) || !sockets[i].Bind(at)) return 4;
+    }
+    zo::SOCKADDR tool;
+    tool.SetIp(zo::IP("198.51.100.10"));
+    tool.SetPortW(port);
+    std::vector<std::string> reports(Modules);
+    for (int i = 0; i < Modules; ++i) {
+        char mac[32];
+        snprintf(mac, sizeof(mac), "5C:CF:7F:00:%02X:%02X", i >> 8, i & 255);
+        reports[i] = std::string("{\"mac\":\"") + mac +
+                     "\",\"serv_host\":\"198.51.100.10\",\"serv_port\":8899,\"serial_rate\":115200,"
+                     "\"ap_ssid\":\"test-ap\",\"ap_pass\":\"12345678\",\"ether_ip\":\"" +
+                     ModuleAddress(i).ToString() +
+                     "\",\"ether_gate\":\"198.51.100.1\",\"wifi_ip\":\"0.0.0.0\",\"wifi_gate\":\"0.0.0.0\"}";
+    }
+    int failed = 0;
+    for (int i = 0; i < Modules; ++i)
+        if (sockets[i].SendTo(reports[i].data(), int(reports[i].size()), 0, tool, 16) != int(reports[i].size()))
+            ++failed;
+    for (zo::Socket& s : sockets) s.Close();
+    WSACleanup();
+    return failed ? 5 : 0;
+}
+
+TEST(UDPBurst, TwoHundredFiftyFourModulesAnsweringAtOnceAreAllHeard) {
+    ZO_REQUIRE_TEST_NETWORK();
+    Tally tally;
+    zo::UDPReceiver rx;
+    rx.datagramHandler.Bind(&tally, &Tally::OnDatagram);
+    ASSERT_TRUE(rx.Tune(0));
+    unsigned short port = PortOf(rx);
+    zotest::Child child;
+    ASSERT_TRUE(child.Start("modules", std::to_wstring(port)));
+    DWORD code = child.Wait(60000);
+    ASSERT_EQ(0u, code) << "3: outside the private network, 4: a module address is missing "
+                           "(scripts/test must add 254), 5: a send failed";
+    ASSERT_TRUE(WaitDrained(tally, port));
+
+    zo::LocalCriticalSection hold(tally.lock);
+    std::vector<int> heard(Modules, 0);
+    for (const std::string& d : tally.seen) {
+        size_t at = d.find("\"ether_ip\":\"");
+        ASSERT_NE(std::string::npos, at) << d;
+        zo::IP ip(d.substr(at + 12, d.find('"', at + 12) - at - 12).c_str());
+        unsigned long index = ntohl(ip.ToLong()) - ntohl(ModuleAddress(0).ToLong());
+        ASSERT_LT(index, static_cast<unsigned long>(Modules)) << d;
+        ++heard[index];
+    }
+    printf("modules: %zu of %d reports handled, receive buffer %d bytes\n", tally.seen.size(), Modules,
+           ReceiveBuffer(rx));
+    std::string wrong;
+    for (int i = 0; i < Modules; ++i)
+        if (heard[i] != 1) wrong += std::string(" ") + ModuleAddress(i).ToString() + "x" + std::to_string(heard[i]);
+    EXPECT_TRUE(wrong.empty()) << "modules not heard exactly once:" << wrong;
+}
+
+} // namespace

@@ -1,0 +1,269 @@
+// UDPReceiver on loopback and simulated module addresses: tuning and its
+// failures, what the handler is given, teardown with and without traffic,
+// and a receive loop that ends on its own and is tuned again.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/Print.h"
+#include "net/CriticalSection.h"
+#include "net/UDPReceiver.h"
+#include "support/Wait.h"
+
+namespace {
+
+struct Winsock {
+    Winsock() { zo::StartWinsock(); }
+    ~Winsock() { WSACleanup(); }
+};
+
+struct Datagram {
+    std::string bytes;
+    std::string from;
+    unsigned short port;
+};
+
+// Records every datagram; its handler runs on the receive thread.
+struct Collector {
+    zo::CriticalSection lock;
+    std::vector<Datagram> seen;
+    std::atomic<int> entered{0}, left{0};
+
+    void OnDatagram(char* data, int length, zo::SOCKADDR& from) {
+        ++entered;
+        {
+            zo::LocalCriticalSection hold(lock);
+            seen.push_back({std::string(data, length), from.GetIp().ToString(), from.GetPort()});
+        }
+        ++left;
+    }
+    size_t Count() {
+        zo::LocalCriticalSection hold(lock);
+        return seen.size();
+    }
+    Datagram At(size_t i) {
+        zo::LocalCriticalSection hold(lock);
+        return seen[i];
+    }
+};
+
+unsigned short PortOf(zo::UDPReceiver& rx) {
+    zo::SOCKADDR at;
+    return rx.GetSocket()->GetSockAddr(at) ? at.GetPort() : 0;
+}
+
+// A socket bound to ip (port chosen by the system) that sends from there.
+struct Sender {
+    explicit Sender(const char* ip = "127.0.0.1") {
+        s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        zo::SOCKADDR at;
+        at.SetIp(zo::IP(ip));
+        bound = s.Bind(at) && s.GetSockAddr(at);
+        port = at.GetPort();
+    }
+    ~Sender() { s.Close(); }
+    int Send(const char* data, int length, unsigned short to, const char* ip = "127.0.0.1") {
+        zo::SOCKADDR dest;
+        dest.SetIp(zo::IP(ip));
+        dest.SetPortW(to);
+        return s.SendTo(data, length, 0, dest, 16);
+    }
+    Winsock ws;
+    zo::Socket s;
+    bool bound = false;
+    unsigned short port = 0;
+};
+
+// Collects the lines traced through the output window.
+std::vector<std::wstring> traced;
+LRESULT CALLBACK TraceProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == 0x537) {
+        traced.push_back(reinterpret_cast<const wchar_t*>(lp));
+        return 0;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+struct TraceWindow {
+    TraceWindow() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = TraceProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"zo-test-trace";
+        RegisterClassW(&wc);
+        wnd = CreateWindowW(L"zo-test-trace", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        traced.clear();
+        zo::SetOutputDevice(wnd);
+    }
+    ~TraceWindow() {
+        zo::SetOutputDevice(nullptr);
+        DestroyWindow(wnd);
+    }
+    HWND wnd;
+};
+
+TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
+    TraceWindow trace;
+    ASSERT_NE(nullptr, trace.wnd);
+    Winsock ws;
+    zo::Socket holder;
+    ASSERT_TRUE(holder.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    zo::SOCKADDR any;
+    any.SetIp(zo::IP(htonl(INADDR_ANY)));
+    ASSERT_TRUE(holder.Bind(any));
+    ASSERT_TRUE(holder.GetSockAddr(any));
+
+    Collector c;
+    zo::UDPReceiver rx;
+    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
+    EXPECT_FALSE(rx.Tune(any.GetPort()));
+    ASSERT_EQ(1u, traced.size());
+    EXPECT_EQ(L"绑定失败：UDPReceiver::Tune（ushort port）\r\n", traced[0]);
+    EXPECT_TRUE(rx.GetSocket()->IsNull());
+    EXPECT_FALSE(rx.IsRunning());
+
+    ASSERT_TRUE(rx.Tune(0));
+    EXPECT_EQ(1u, traced.size());
+    Sender tx;
+    tx.Send("after", 5, PortOf(rx));
+    ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() == 1; }));
+    EXPECT_EQ("after", c.At(0).bytes);
+    holder.Close();
+}
+
+TEST(UDPReceiverTune, SecondTuneAnswersFalseAndChangesNothing) {
+    TraceWindow trace;
+    Collector c;
+    zo::UDPReceiver rx;
+    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
+    ASSERT_TRUE(rx.Tune(0));
+    SOCKET before = rx.GetSocket()->Handle();
+    unsigned short port = PortOf(rx);
+    EXPECT_FALSE(rx.Tune(0));
+    EXPECT_FALSE(rx.Tune(port));
+    EXPECT_TRUE(traced.empty()) << "a second Tune traces nothing";
+    EXPECT_EQ(before, rx.GetSocket()->Handle());
+    EXPECT_EQ(port, PortOf(rx));
+    EXPECT_TRUE(rx.IsRunning());
+    Sender tx;
+    tx.Send("still", 5, port);
+    EXPECT_TRUE(zotest::WaitUntil([&] { return c.Count() == 1; }));
+}
+
+TEST(UDPReceiverData, EmptyAndLargestDatagramsArriveExactly) {
+    Collector c;
+    zo::UDPReceiver rx;
+    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
+    ASSERT_TRUE(rx.Tune(0));
+    Sender tx;
+    ASSERT_TRUE(tx.bound);
+    std::string big(65507, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 31 + i / 251);
+    EXPECT_EQ(0, tx.Send("", 0, PortOf(rx)));
+    EXPECT_EQ(65507, tx.Send(big.data(), 65507, PortOf(rx)));
+    EXPECT_EQ(3, tx.Send("a\0b", 3, PortOf(rx)));
+    ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() == 3; }));
+    EXPECT_EQ(0u, c.At(0).bytes.size());
+    EXPECT_TRUE(c.At(1).bytes == big) << "the largest datagram is not whole and exact";
+    EXPECT_EQ(std::string("a\0b", 3), c.At(2).bytes) << "bytes after a 0 must reach the handler";
+    EXPECT_EQ("127.0.0.1", c.At(0).from);
+    EXPECT_EQ(tx.port, c.At(1).port);
+}
+
+// Destroys rx on another thread; true when that finished within ms.
+bool DestroyWithin(zo::UDPReceiver* rx, DWORD ms, DWORD* took) {
+    std::atomic<bool> done{false};
+    DWORD start = GetTickCount();
+    std::thread t([&] {
+        delete rx;
+        done = true;
+    });
+    bool finished = zotest::WaitUntil([&] { return done.load(); }, ms);
+    *took = GetTickCount() - start;
+    if (!finished) {
+        t.detach();
+        return false;
+    }
+    t.join();
+    return true;
+}
+
+// A receiver on the heap, tuned to a free port, handing datagrams to c.
+zo::UDPReceiver* Tuned(Collector& c) {
+    zo::UDPReceiver* rx = new zo::UDPReceiver;
+    rx->datagramHandler.Bind(&c, &Collector::OnDatagram);
+    if (rx->Tune(0)) return rx;
+    delete rx;
+    return nullptr;
+}
+
+TEST(UDPReceiverTeardown, ReturnsPromptlyWhileNothingArrives) {
+    Collector c;
+    zo::UDPReceiver* rx = Tuned(c);
+    ASSERT_NE(nullptr, rx);
+    ASSERT_TRUE(zotest::WaitUntil([&] { return rx->IsRunning(); }));
+    DWORD took = 0;
+    ASSERT_TRUE(DestroyWithin(rx, 5000, &took)) << "closing the socket did not end the blocked receive";
+    EXPECT_LT(took, 2000u);
+}
+
+TEST(UDPReceiverTeardown, WhileDatagramsStreamNoCallIsCutOrLate) {
+    Collector c;
+    zo::UDPReceiver* rx = Tuned(c);
+    ASSERT_NE(nullptr, rx);
+    unsigned short port = PortOf(*rx);
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        Sender tx;
+        char payload[300] = "stream";
+        while (!stop) tx.Send(payload, sizeof(payload), port);
+    });
+    ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() >= 200; }));
+    DWORD took = 0;
+    bool destroyed = DestroyWithin(rx, 5000, &took);
+    int enteredAtReturn = c.entered, leftAtReturn = c.left;
+    // The stream goes on a little: nothing may reach the handler any more.
+    bool late = zotest::WaitUntil([&] { return c.entered != enteredAtReturn; }, 300);
+    stop = true;
+    stream.join();
+    ASSERT_TRUE(destroyed);
+    EXPECT_EQ(enteredAtReturn, leftAtReturn) << "teardown returned during a handler call";
+    EXPECT_FALSE(late) << "the handler ran after teardown returned";
+}
+
+TEST(UDPReceiverLoop, EndsOnAReceiveErrorAndCanBeTunedAgain) {
+    Collector c;
+    zo::UDPReceiver* rx = Tuned(c);
+    ASSERT_NE(nullptr, rx);
+    unsigned short firstPort = PortOf(*rx);
+    Sender tx;
+    tx.Send("one", 3, firstPort);
+    ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() == 1; }));
+
+    // Pulling the socket away from under the blocked receive makes it fail
+    // while the owner lives: the loop must end on its own and go idle.
+    ASSERT_TRUE(rx->GetSocket()->Close());
+    ASSERT_TRUE(zotest::WaitUntil([&] { return !rx->IsRunning(); })) << "the loop did not end";
+    EXPECT_TRUE(rx->GetSocket()->IsNull());
+    tx.Send("lost", 4, firstPort);
+
+    ASSERT_TRUE(rx->Tune(0)) << "an idle receiver must tune again";
+    EXPECT_TRUE(rx->IsRunning());
+    tx.Send("two", 3, PortOf(*rx));
+    ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() == 2; }));
+    EXPECT_EQ("two", c.At(1).bytes);
+
+    // Ended on its own once more: teardown must neither wait forever on the
+    // finished thread nor release its handle twice.
+    ASSERT_TRUE(rx->GetSocket()->Close());
+    ASSERT_TRUE(zotest::WaitUntil([&] { return !rx->IsRunning(); }));
+    DWORD took = 0;
+    ASSERT_TRUE(DestroyWithin(rx, 5000, &took));
+    EXPECT_EQ(2u, c.Count());
+}
+
+} // namespace
