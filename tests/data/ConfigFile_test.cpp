@@ -34,10 +34,17 @@ const char* const kGbkFile =
     "{\r\n\t\"name\" : \"\xCD\xF8\xC2\xE7\xC4\xA3\xBF\xE9\",\r\n\t\"n\" : [\r\n\t\t1,\r\n"
     "\t\t2.500000000000000\r\n\t]\r\n}";
 
-TEST(JsonSaveFile, PrettyTextInTheAnsiCodePageWithoutMark) {
-    ASSERT_EQ(936u, GetACP());
+// Each test works on a.Json in a folder of its own.
+class InFolder : public testing::Test {
+protected:
     TempFolder folder;
     std::wstring path = folder.File(L"a.Json");
+};
+class JsonSaveFile : public InFolder {};
+class JsonLoadFile : public InFolder {};
+
+TEST_F(JsonSaveFile, PrettyTextInTheAnsiCodePageWithoutMark) {
+    ASSERT_EQ(936u, GetACP());
     Json v;
     v.SetPropertyStr(L"name", L"\u7f51\u7edc\u6a21\u5757");
     v.SetPropertyArray(L"n");
@@ -49,26 +56,20 @@ TEST(JsonSaveFile, PrettyTextInTheAnsiCodePageWithoutMark) {
     EXPECT_EQ(std::vector<std::wstring>{L"a.Json"}, folder.Listing());
 }
 
-TEST(JsonSaveFile, ReplacesALongerFileEntirely) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonSaveFile, ReplacesALongerFileEntirely) {
     ASSERT_TRUE(WriteBytes(path, std::string(5000, 'x')));
     Json v(7);
     ASSERT_TRUE(v.SaveFile(path.c_str()));
     EXPECT_EQ("7", ReadBytes(path));
 }
 
-TEST(JsonSaveFile, CreatesAMissingFile) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"new.Json");
+TEST_F(JsonSaveFile, CreatesAMissingFile) {
     Json v;
     ASSERT_TRUE(v.SaveFile(path.c_str()));
     EXPECT_EQ("null", ReadBytes(path));
 }
 
-TEST(JsonLoadFile, ReadsWhatSaveWrote) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonLoadFile, ReadsWhatSaveWrote) {
     ASSERT_TRUE(WriteBytes(path, kGbkFile));
     Json v(3);
     ASSERT_TRUE(v.LoadFile(path.c_str()));
@@ -77,27 +78,21 @@ TEST(JsonLoadFile, ReadsWhatSaveWrote) {
     EXPECT_EQ(kGbkFile, Pretty(v));
 }
 
-TEST(JsonLoadFile, EmptyFileIsNullAndSucceeds) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonLoadFile, EmptyFileIsNullAndSucceeds) {
     ASSERT_TRUE(WriteBytes(path, ""));
     Json v(3);
     EXPECT_TRUE(v.LoadFile(path.c_str()));
     EXPECT_TRUE(v.IsNull());
 }
 
-TEST(JsonLoadFile, TextThatIsNotJsonFails) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonLoadFile, TextThatIsNotJsonFails) {
     ASSERT_TRUE(WriteBytes(path, "{\"a\":1, b}"));
     Json v;
     EXPECT_FALSE(v.LoadFile(path.c_str()));
     EXPECT_EQ("{\"a\":1, b}", ReadBytes(path));
 }
 
-TEST(JsonLoadFile, DeepNestingFailsWithoutCrashing) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonLoadFile, DeepNestingFailsWithoutCrashing) {
     ASSERT_TRUE(WriteBytes(path, std::string(1000000, '[') + std::string(1000000, ']')));
     Json v;
     EXPECT_FALSE(v.LoadFile(path.c_str()));
@@ -105,9 +100,8 @@ TEST(JsonLoadFile, DeepNestingFailsWithoutCrashing) {
 
 // Files the operations must not use: each leaves the value and the disk as
 // they were.
-class UnusableFile : public testing::Test {
+class UnusableFile : public InFolder {
 protected:
-    void SetUp() override { path = folder.File(L"a.Json"); }
     void ExpectNeitherLoadNorSave(const char* content) {
         Json v(42);
         EXPECT_FALSE(v.LoadFile(path.c_str()));
@@ -120,8 +114,6 @@ protected:
         }
         EXPECT_EQ(std::vector<std::wstring>{L"a.Json"}, folder.Listing());
     }
-    TempFolder folder;
-    std::wstring path;
 };
 
 TEST_F(UnusableFile, Missing) {
@@ -158,9 +150,7 @@ TEST_F(UnusableFile, HeldByAnotherProcess) {
     EXPECT_EQ("{\"keep\":2}", ReadBytes(path));
 }
 
-TEST(JsonSaveFile, StillSavesWhenNothingCanBeWrittenBesideTheFile) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonSaveFile, StillSavesWhenNothingCanBeWrittenBesideTheFile) {
     ASSERT_TRUE(WriteBytes(path, "old old old"));
     ASSERT_TRUE(CreateDirectoryW((path + L".tmp").c_str(), nullptr));
     Json v(L"new");
@@ -168,9 +158,7 @@ TEST(JsonSaveFile, StillSavesWhenNothingCanBeWrittenBesideTheFile) {
     EXPECT_EQ("\"new\"", ReadBytes(path));
 }
 
-TEST(JsonSaveFile, StillSavesWhileAReaderHoldsTheFile) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonSaveFile, StillSavesWhileAReaderHoldsTheFile) {
     ASSERT_TRUE(WriteBytes(path, "old old old"));
     HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -199,9 +187,7 @@ ZO_CHILD_ROLE(SaveForever) {
     return 0;
 }
 
-TEST(JsonSaveFile, AWriterKilledMidSaveLeavesACompleteFile) {
-    TempFolder folder;
-    std::wstring path = folder.File(L"a.Json");
+TEST_F(JsonSaveFile, AWriterKilledMidSaveLeavesACompleteFile) {
     std::string a = Pretty(BigTree('a')), b = Pretty(BigTree('b'));
     ASSERT_TRUE(BigTree('a').SaveFile(path.c_str()));
     zotest::Child writer;
