@@ -8,12 +8,8 @@
 #include "data/ConfigTestFiles.h"
 #include "data/Json.h"
 #include "support/Child.h"
-#include "support/Wait.h"
 
-using configtest::Exists;
-using configtest::Lines;
 using configtest::ReadBytes;
-using configtest::TempFolder;
 using configtest::WriteBytes;
 using zo::Json;
 
@@ -29,148 +25,95 @@ std::string Pretty(const Json& v) {
     return n > 0 ? std::string(bytes.data, n) : std::string();
 }
 
-// {"name":"网络模块","n":[1,2.5]} in code page 936.
-const char* const kGbkFile =
-    "{\r\n\t\"name\" : \"\xCD\xF8\xC2\xE7\xC4\xA3\xBF\xE9\",\r\n\t\"n\" : [\r\n\t\t1,\r\n"
-    "\t\t2.500000000000000\r\n\t]\r\n}";
-
 // Each test works on a.Json in a folder of its own.
-class InFolder : public testing::Test {
+class JsonFile : public testing::Test {
 protected:
-    TempFolder folder;
+    configtest::TempFolder folder;
     std::wstring path = folder.File(L"a.Json");
+    const std::vector<std::wstring> onlyTheFile{L"a.Json"};
 };
-class JsonSaveFile : public InFolder {};
-class JsonLoadFile : public InFolder {};
 
-TEST_F(JsonSaveFile, PrettyTextInTheAnsiCodePageWithoutMark) {
+TEST_F(JsonFile, SavesPrettyTextInCodePage936AndLoadsItBack) {
     ASSERT_EQ(936u, GetACP());
+    ASSERT_TRUE(WriteBytes(path, std::string(5000, 'x')));   // longer than the new text
     Json v;
     v.SetPropertyStr(L"name", L"\u7f51\u7edc\u6a21\u5757");
     v.SetPropertyArray(L"n");
     v[L"n"][0] = 1;
     v[L"n"][1] = 2.5;
     ASSERT_TRUE(v.SaveFile(path.c_str()));
-    EXPECT_EQ(kGbkFile, ReadBytes(path));
+    const std::string gbk = "{\r\n\t\"name\" : \"\xCD\xF8\xC2\xE7\xC4\xA3\xBF\xE9\",\r\n\t\"n\" : [\r\n\t\t1,\r\n"
+                            "\t\t2.500000000000000\r\n\t]\r\n}";
+    EXPECT_EQ(gbk, ReadBytes(path));
     // Only the file is left: the text written beside it has taken its place.
-    EXPECT_EQ(std::vector<std::wstring>{L"a.Json"}, folder.Listing());
+    EXPECT_EQ(onlyTheFile, folder.Listing());
+
+    Json back(3);
+    ASSERT_TRUE(back.LoadFile(path.c_str()));
+    EXPECT_STREQ(L"\u7f51\u7edc\u6a21\u5757", back.PropertyStr(L"name", L""));
+    EXPECT_EQ(gbk, Pretty(back));
 }
 
-TEST_F(JsonSaveFile, ReplacesALongerFileEntirely) {
-    ASSERT_TRUE(WriteBytes(path, std::string(5000, 'x')));
-    Json v(7);
-    ASSERT_TRUE(v.SaveFile(path.c_str()));
-    EXPECT_EQ("7", ReadBytes(path));
-}
-
-TEST_F(JsonSaveFile, CreatesAMissingFile) {
-    Json v;
+TEST_F(JsonFile, EmptyLoadsAsNullMissingLeavesTheValueAndIsMadeBySave) {
+    Json v(42);
+    EXPECT_FALSE(v.LoadFile(path.c_str()));
+    EXPECT_EQ(42, v.Int32(0));
+    EXPECT_FALSE(configtest::Exists(path));
+    ASSERT_TRUE(WriteBytes(path, ""));
+    EXPECT_TRUE(v.LoadFile(path.c_str()));
+    EXPECT_TRUE(v.IsNull());
+    ASSERT_TRUE(DeleteFileW(path.c_str()));
     ASSERT_TRUE(v.SaveFile(path.c_str()));
     EXPECT_EQ("null", ReadBytes(path));
 }
 
-TEST_F(JsonLoadFile, ReadsWhatSaveWrote) {
-    ASSERT_TRUE(WriteBytes(path, kGbkFile));
-    Json v(3);
-    ASSERT_TRUE(v.LoadFile(path.c_str()));
-    EXPECT_STREQ(L"\u7f51\u7edc\u6a21\u5757", v.PropertyStr(L"name", L""));
-    EXPECT_EQ(2u, v[L"n"].Count());
-    EXPECT_EQ(kGbkFile, Pretty(v));
-}
-
-TEST_F(JsonLoadFile, EmptyFileIsNullAndSucceeds) {
-    ASSERT_TRUE(WriteBytes(path, ""));
-    Json v(3);
-    EXPECT_TRUE(v.LoadFile(path.c_str()));
-    EXPECT_TRUE(v.IsNull());
-}
-
-TEST_F(JsonLoadFile, TextThatIsNotJsonFails) {
-    ASSERT_TRUE(WriteBytes(path, "{\"a\":1, b}"));
-    Json v;
-    EXPECT_FALSE(v.LoadFile(path.c_str()));
-    EXPECT_EQ("{\"a\":1, b}", ReadBytes(path));
-}
-
-TEST_F(JsonLoadFile, DeepNestingFailsWithoutCrashing) {
-    ASSERT_TRUE(WriteBytes(path, std::string(1000000, '[') + std::string(1000000, ']')));
-    Json v;
-    EXPECT_FALSE(v.LoadFile(path.c_str()));
-}
-
-// Files the operations must not use: each leaves the value and the disk as
+// Files both operations must leave alone: the value and the disk stay as
 // they were.
-class UnusableFile : public InFolder {
-protected:
-    void ExpectNeitherLoadNorSave(const char* content) {
-        Json v(42);
-        EXPECT_FALSE(v.LoadFile(path.c_str()));
-        EXPECT_EQ(42, v.Int32(0));   // unchanged
-        Json other(L"other");
-        EXPECT_FALSE(other.SaveFile(path.c_str()));
-        if (content) {
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            EXPECT_EQ(content, ReadBytes(path));
+TEST_F(JsonFile, ReadOnlyFolderOrHeldByAnotherProcessIsNeitherLoadedNorSaved) {
+    const std::string text = "{\"keep\":1}";
+    for (int kind = 0; kind < 3; ++kind) {
+        {
+            configtest::FileHolder holder;
+            bool ready = kind == 1 ? CreateDirectoryW(path.c_str(), nullptr) != FALSE
+                                   : WriteBytes(path, text) &&
+                                         (kind == 0 ? SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE
+                                                    : holder.Start(path));
+            ASSERT_TRUE(ready) << kind;
+            Json v(42), other(L"other");
+            EXPECT_FALSE(v.LoadFile(path.c_str())) << kind;
+            EXPECT_EQ(42, v.Int32(0)) << kind;
+            EXPECT_FALSE(other.SaveFile(path.c_str())) << kind;
+            EXPECT_EQ(onlyTheFile, folder.Listing()) << kind;
         }
-        EXPECT_EQ(std::vector<std::wstring>{L"a.Json"}, folder.Listing());
+        if (kind == 1) {
+            EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+            ASSERT_TRUE(RemoveDirectoryW(path.c_str()));
+        } else {
+            EXPECT_EQ(text, ReadBytes(path)) << kind;
+            ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileW(path.c_str()));
+        }
     }
-};
-
-TEST_F(UnusableFile, Missing) {
-    Json v(42);
-    EXPECT_FALSE(v.LoadFile(path.c_str()));
-    EXPECT_EQ(42, v.Int32(0));
-    EXPECT_FALSE(Exists(path));
 }
 
-TEST_F(UnusableFile, ReadOnly) {
-    ASSERT_TRUE(WriteBytes(path, "{\"keep\":1}"));
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    ExpectNeitherLoadNorSave("{\"keep\":1}");
-}
-
-TEST_F(UnusableFile, AFolderInItsPlace) {
-    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
-    ExpectNeitherLoadNorSave(nullptr);
-    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-TEST_F(UnusableFile, HeldByAnotherProcess) {
-    ASSERT_TRUE(WriteBytes(path, "{\"keep\":2}"));
-    {
-        configtest::FileHolder holder;
-        ASSERT_TRUE(holder.Start(path));
-        Json v(42);
-        EXPECT_FALSE(v.LoadFile(path.c_str()));
-        EXPECT_EQ(42, v.Int32(0));
-        Json other(L"other");
-        EXPECT_FALSE(other.SaveFile(path.c_str()));
-        EXPECT_EQ(std::vector<std::wstring>{L"a.Json"}, folder.Listing());
-    }
-    EXPECT_EQ("{\"keep\":2}", ReadBytes(path));
-}
-
-TEST_F(JsonSaveFile, StillSavesWhenNothingCanBeWrittenBesideTheFile) {
+// When the new text cannot take the file's place (a folder where it would
+// be written, a reader holding the file) the file is written in place.
+TEST_F(JsonFile, StillSavesWhenTheTextCannotBePutBesideTheFile) {
     ASSERT_TRUE(WriteBytes(path, "old old old"));
     ASSERT_TRUE(CreateDirectoryW((path + L".tmp").c_str(), nullptr));
-    Json v(L"new");
-    EXPECT_TRUE(v.SaveFile(path.c_str()));
+    EXPECT_TRUE(Json(L"new").SaveFile(path.c_str()));
     EXPECT_EQ("\"new\"", ReadBytes(path));
-}
+    ASSERT_TRUE(RemoveDirectoryW((path + L".tmp").c_str()));
 
-TEST_F(JsonSaveFile, StillSavesWhileAReaderHoldsTheFile) {
-    ASSERT_TRUE(WriteBytes(path, "old old old"));
     HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, reader);
-    Json v(L"new");
-    EXPECT_TRUE(v.SaveFile(path.c_str()));
+    EXPECT_TRUE(Json(L"newer").SaveFile(path.c_str()));
     CloseHandle(reader);
-    EXPECT_EQ("\"new\"", ReadBytes(path));
-    EXPECT_EQ(std::vector<std::wstring>{L"a.Json"}, folder.Listing());
+    EXPECT_EQ("\"newer\"", ReadBytes(path));
+    EXPECT_EQ(onlyTheFile, folder.Listing());
 }
 
-// Two large trees that differ throughout, so a file cut anywhere matches neither.
+// Two large trees of the same size that differ throughout.
 Json BigTree(char mark) {
     Json v;
     std::wstring piece(200, wchar_t(mark));
@@ -187,16 +130,15 @@ ZO_CHILD_ROLE(SaveForever) {
     return 0;
 }
 
-TEST_F(JsonSaveFile, AWriterKilledMidSaveLeavesACompleteFile) {
+TEST_F(JsonFile, AWriterKilledMidSaveLeavesACompleteFile) {
     std::string a = Pretty(BigTree('a')), b = Pretty(BigTree('b'));
+    ASSERT_EQ(a.size(), b.size());
     ASSERT_TRUE(BigTree('a').SaveFile(path.c_str()));
     zotest::Child writer;
     ASSERT_TRUE(writer.Start("SaveForever", L"\"" + path + L"\""));
-    // Watch the file while it is rewritten again and again, without opening
-    // it (an open file cannot be renamed over): its size is always that of
-    // a whole version (both have the same). A file cut and then written
-    // would be seen here with 0 bytes, or fewer than a version.
-    ASSERT_EQ(a.size(), b.size());
+    // Watch the file, without opening it (an open file cannot be renamed
+    // over), while it is rewritten again and again: its size is always that
+    // of a whole version. A file cut and then written shows 0 bytes or fewer.
     int saves = 0;
     FILETIME previous = {};
     DWORD start = GetTickCount();
@@ -212,11 +154,10 @@ TEST_F(JsonSaveFile, AWriterKilledMidSaveLeavesACompleteFile) {
     ASSERT_EQ(7u, writer.Wait(10000));
     std::string last = ReadBytes(path);
     EXPECT_TRUE(last == a || last == b) << last.size() << " bytes";
-    // A text left beside the file by the killed writer goes with the next save.
-    Json v(1);
-    ASSERT_TRUE(v.SaveFile(path.c_str()));
+    // A text the killed writer left beside the file goes with the next save.
+    ASSERT_TRUE(Json(1).SaveFile(path.c_str()));
     EXPECT_EQ("1", ReadBytes(path));
-    EXPECT_EQ(std::vector<std::wstring>{L"a.Json"}, folder.Listing());
+    EXPECT_EQ(onlyTheFile, folder.Listing());
 }
 
 } // namespace

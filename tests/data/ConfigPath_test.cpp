@@ -140,18 +140,8 @@ TEST(ConfigPathOfExecutable, FileBesideTheProgramNamedAfterIt) {
 
     EXPECT_EQ(0u, RunProgram(copy, L"--child=ConfigBesideExe \"" + expected + L"\""));
     // The first acquisition made the file, empty, and nothing else.
-    ASSERT_TRUE(configtest::Exists(expected));
+    EXPECT_EQ((std::vector<std::wstring>{L"Mod.Tool.Json", L"Mod.Tool.exe"}), configtest::Walk(dir, false));
     EXPECT_EQ("", configtest::ReadBytes(expected));
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    ASSERT_NE(INVALID_HANDLE_VALUE, find);
-    int entries = 0;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name != L"." && name != L"..") ++entries;
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-    EXPECT_EQ(2, entries);
 }
 
 } // namespace

@@ -13,30 +13,28 @@
 
 namespace configtest {
 
-inline std::wstring Widen(const std::string& s) {
-    std::wstring w;
-    for (char c : s) w += wchar_t(static_cast<unsigned char>(c));
-    return w;
-}
-
-// Removes a folder and everything below it, read-only files included.
-inline void RemoveTree(const std::wstring& dir) {
+// Names in a folder, sorted; with remove, everything below it goes too.
+inline std::vector<std::wstring> Walk(const std::wstring& dir, bool remove) {
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW fd;
     HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &fd);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::wstring name = fd.cFileName;
+            std::wstring name = fd.cFileName, full = dir + L"\\" + name;
             if (name == L"." || name == L"..") continue;
-            std::wstring full = dir + L"\\" + name;
+            names.push_back(name);
+            if (!remove) continue;
             SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
+                Walk(full, true);
             else
                 DeleteFileW(full.c_str());
         } while (FindNextFileW(find, &fd));
         FindClose(find);
     }
-    RemoveDirectoryW(dir.c_str());
+    if (remove) RemoveDirectoryW(dir.c_str());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // A fresh folder for one test, gone (with its content) when the test ends.
@@ -47,35 +45,21 @@ public:
         GetTempPathW(MAX_PATH, temp);
         static unsigned serial = 0;
         for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
-            wchar_t name[64];
-            swprintf(name, 64, L"zo-config-%lu-%u", GetCurrentProcessId(), ++serial);
-            std::wstring candidate = std::wstring(temp) + name;
+            std::wstring candidate = std::wstring(temp) + L"zo-config-" +
+                                     std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
             if (CreateDirectoryW(candidate.c_str(), nullptr)) path = candidate;
         }
         EXPECT_FALSE(path.empty()) << "no temporary folder";
     }
     ~TempFolder() {
-        if (!path.empty()) RemoveTree(path);
+        if (!path.empty()) Walk(path, true);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::wstring& Path() const { return path; }
     std::wstring File(const std::wstring& name) const { return path + L"\\" + name; }
-    // Names of everything in the folder, sorted.
-    std::vector<std::wstring> Listing() const {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW fd;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            std::wstring name = fd.cFileName;
-            if (name != L"." && name != L"..") names.push_back(name);
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::wstring> Listing() const { return Walk(path, false); }
 
 private:
     std::wstring path;
@@ -91,25 +75,18 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     return ok && put == bytes.size();
 }
 
-// Reads the whole file, sharing everything so a writer is never disturbed.
-// False when the file cannot be opened.
-inline bool ReadBytes(const std::wstring& path, std::string& out) {
-    out.clear();
+// The whole file ("" when it cannot be opened), read sharing everything.
+inline std::string ReadBytes(const std::wstring& path) {
+    std::string out;
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
+    if (f == INVALID_HANDLE_VALUE) return out;
     char buf[65536];
     DWORD got = 0;
     while (ReadFile(f, buf, sizeof(buf), &got, nullptr) && got > 0) out.append(buf, got);
     CloseHandle(f);
-    return true;
-}
-
-inline std::string ReadBytes(const std::wstring& path) {
-    std::string s;
-    ReadBytes(path, s);
-    return s;
+    return out;
 }
 
 inline bool Exists(const std::wstring& path) {
@@ -119,23 +96,19 @@ inline bool Exists(const std::wstring& path) {
 // Pretty text as the file holds it: lines joined by CR LF, no break at the end.
 inline std::string Lines(std::initializer_list<const char*> lines) {
     std::string s;
-    for (const char* l : lines) {
-        if (!s.empty()) s += "\r\n";
-        s += l;
-    }
+    for (const char* l : lines) s += (s.empty() ? "" : "\r\n") + std::string(l);
     return s;
 }
 
-// A child process holding a file open without sharing it, until the child
-// object is destroyed. The test program must register the role with
+// A child process holding a file open without sharing it, until the holder
+// is destroyed. The test program registers the role with
 // CONFIGTEST_HOLDER_ROLE().
 class FileHolder {
 public:
     bool Start(const std::wstring& path) {
-        wchar_t name[64];
-        swprintf(name, 64, L"zo-config-held-%lu-%p", GetCurrentProcessId(), static_cast<void*>(this));
-        ready = CreateEventW(nullptr, TRUE, FALSE, name);
-        if (!ready || !child.Start("HoldFile", std::wstring(L"\"") + path + L"\" " + name)) return false;
+        std::wstring name = L"zo-config-held-" + std::to_wstring(GetCurrentProcessId());
+        ready = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+        if (!ready || !child.Start("HoldFile", L"\"" + path + L"\" " + name)) return false;
         HANDLE both[2] = {ready, child.Process()};
         return WaitForMultipleObjects(2, both, FALSE, 10000) == WAIT_OBJECT_0;
     }
@@ -144,23 +117,20 @@ public:
     }
 
 private:
-    zotest::Child child;
+    zotest::Child child;   // killed when the holder goes
     HANDLE ready = nullptr;
 };
 
 // argv: path, name of the event to set once the file is held. The child
-// then waits for its end (the test kills it).
+// then waits (bounded, should the test die first) for the test to end it.
 inline int HoldFileRole(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     HANDLE f = CreateFileW(argv[0], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 3;
     HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]);
-    if (!ready) return 4;
+    if (f == INVALID_HANDLE_VALUE || !ready) return 3;
     SetEvent(ready);
-    // Held until the test ends this process; bounded so it cannot outlive a crashed test.
     WaitForSingleObject(GetCurrentProcess(), 60000);
-    CloseHandle(f);
     return 0;
 }
 

@@ -34,27 +34,18 @@ inline void PrintTo(const Rect32& r, std::ostream* os) {
 namespace {
 
 // The edge arithmetic, without windows: current (200,200)-(700,500), saved
-// (100,80)-(740,560), every combination's result worked out by hand.
-TEST(RestoredRect, FlagsApplyLeftTopThenRightBottomFromTheNewEdges) {
+// (100,80)-(740,560); the single bits are tried on real windows below.
+TEST(RestoredRect, LeftAndTopMoveThenRightAndBottomSizeFromTheNewEdges) {
     RECT current = {200, 200, 700, 500}, saved = {100, 80, 740, 560};
-    const struct {
-        unsigned flags;
-        Rect32 expected;
-    } cases[] = {
-        {0, {200, 200, 700, 500}},  {1, {100, 200, 600, 500}}, {2, {200, 80, 700, 380}},
-        {4, {200, 200, 840, 500}},  {8, {200, 200, 700, 680}}, {5, {100, 200, 740, 500}},
-        {10, {200, 80, 700, 560}},  {3, {100, 80, 600, 380}},  {15, {100, 80, 740, 560}},
-        {16, {200, 200, 700, 500}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.expected, Rect32(zo::RestoredRect(current, saved, c.flags))) << "flags " << c.flags;
-}
-
-TEST(RestoredRect, EdgesOutsideTheIntRangeAreHeldAtItsLimits) {
-    RECT current = {0, 0, 10, 10}, saved = {INT_MIN, INT_MIN, INT_MAX, INT_MAX};
-    EXPECT_EQ(Rect32(INT_MIN, INT_MIN, INT_MAX, INT_MAX), Rect32(zo::RestoredRect(current, saved, 15)));
-    RECT atEdge = {INT_MAX - 5, 0, INT_MAX, 10}, wide = {-100, 0, 0, 10};
-    EXPECT_EQ(Rect32(INT_MAX - 5, 0, INT_MAX, 10), Rect32(zo::RestoredRect(atEdge, wide, 4)));
+    EXPECT_EQ(Rect32(100, 200, 740, 500), Rect32(zo::RestoredRect(current, saved, 5)));
+    EXPECT_EQ(Rect32(200, 80, 700, 560), Rect32(zo::RestoredRect(current, saved, 10)));
+    EXPECT_EQ(Rect32(100, 80, 600, 380), Rect32(zo::RestoredRect(current, saved, 3)));
+    EXPECT_EQ(Rect32(200, 200, 700, 500), Rect32(zo::RestoredRect(current, saved, 16)));
+    // Edges that would leave the int range are held at its limits.
+    RECT huge = {INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+    EXPECT_EQ(Rect32(INT_MIN, INT_MIN, INT_MAX, INT_MAX), Rect32(zo::RestoredRect(current, huge, 15)));
+    RECT atEdge = {INT_MAX - 5, 0, INT_MAX, 10};
+    EXPECT_EQ(Rect32(INT_MAX - 5, 0, INT_MAX, 10), Rect32(zo::RestoredRect(atEdge, saved, 4)));
 }
 
 // A main window as the tool makes one: a frame registered under a name, at
@@ -91,10 +82,7 @@ const std::string kExample = Lines({
 // Each test's configuration file is <its own folder>\tool.Json.
 class Keeper : public testing::Test {
 protected:
-    void SetUp() override {
-        path = folder.File(L"tool.Json");
-        zo::SetConfigModulePath(folder.File(L"tool.exe").c_str());
-    }
+    void SetUp() override { zo::SetConfigModulePath(folder.File(L"tool.exe").c_str()); }
     void TearDown() override {
         zotest::PumpMessages();
         zo::SetConfigModulePath(nullptr);
@@ -114,7 +102,7 @@ protected:
         return opened;
     }
     TempFolder folder;
-    std::wstring path;
+    std::wstring path = folder.File(L"tool.Json");
 };
 
 TEST_F(Keeper, FirstRunMakesTheFileAndTheNextRunOpensWhereTheLastClosed) {
@@ -239,17 +227,12 @@ TEST_F(Keeper, EachRegistrationNameHasItsEntryAndUnregisteredWindowsNone) {
     EXPECT_EQ(std::string::npos, text.find("\"left\" : 0,"));
 }
 
-TEST_F(Keeper, AWindowRegisteredTwiceSavesOnce) {
-    Remembered w;
-    WndPosKeeper::Instance()->Register(&w, L"other");
-    EXPECT_EQ(1u, w.GetMessageDelegate(WM_DESTROY, WM_DESTROY)->Count());
-    EXPECT_EQ(1u, w.GetMessageDelegate(WM_CREATE, WM_CREATE)->Count());
-    EXPECT_EQ(1u, w.GetMessageDelegate(WM_INITDIALOG, WM_INITDIALOG)->Count());
-}
-
-TEST_F(Keeper, InitDialogRestoresLikeCreate) {
+TEST_F(Keeper, OneRegistrationHooksCreateInitDialogAndDestroyOnce) {
     ASSERT_TRUE(WriteBytes(path, kExample));
     Remembered w;
+    WndPosKeeper::Instance()->Register(&w, L"other");
+    for (UINT msg : {WM_DESTROY, WM_CREATE, WM_INITDIALOG})
+        EXPECT_EQ(1u, w.GetMessageDelegate(msg, msg)->Count()) << msg;
     ASSERT_TRUE(w.Create(nullptr));
     MoveWindow(w.Handle(), 5, 6, 300, 200, FALSE);
     SendMessageW(w.Handle(), WM_INITDIALOG, 0, 0);
@@ -285,24 +268,19 @@ protected:
     }
 };
 
-TEST_F(BadFile, NotJsonIsReplacedByWhatTheWindowSaves) {
-    ASSERT_TRUE(WriteBytes(path, "wndpos main 100 80 740 560"));
-    ExpectDefaultAndNothingElse();
-    EXPECT_EQ(kExample, ReadBytes(path));
+TEST_F(BadFile, TextThatDoesNotParseIsReplacedByWhatTheWindowSaves) {
+    for (const std::string& text : {std::string("wndpos main 100 80 740 560"), std::string(1000000, '[')}) {
+        ASSERT_TRUE(WriteBytes(path, text));
+        ExpectDefaultAndNothingElse();
+        EXPECT_EQ(kExample, ReadBytes(path)) << text.size();
+    }
 }
 
 TEST_F(BadFile, TenMegabytesAreReadAndKept) {
     std::string big(10 * 1024 * 1024, 'x');
     ASSERT_TRUE(WriteBytes(path, "{\"big\":\"" + big + "\"}"));
     ExpectDefaultAndNothingElse();
-    std::string text = ReadBytes(path);
-    EXPECT_EQ(0u, text.find("{\r\n\t\"big\" : \"" + big + "\",\r\n\t\"wndpos\" : {"));
-}
-
-TEST_F(BadFile, AMillionNestedBracketsFailToParse) {
-    ASSERT_TRUE(WriteBytes(path, std::string(1000000, '[')));
-    ExpectDefaultAndNothingElse();
-    EXPECT_EQ(kExample, ReadBytes(path)) << "the partial tree was replaced on save";
+    EXPECT_EQ(0u, ReadBytes(path).find("{\r\n\t\"big\" : \"" + big + "\",\r\n\t\"wndpos\" : {"));
 }
 
 TEST_F(BadFile, AFolderInItsPlaceStaysAFolder) {
@@ -311,17 +289,13 @@ TEST_F(BadFile, AFolderInItsPlaceStaysAFolder) {
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(BadFile, ReadOnlyIsNeitherReadNorWritten) {
-    ASSERT_TRUE(WriteBytes(path, "{\"wndpos\":{\"main\":{\"left\":1,\"top\":2,\"right\":300,\"bottom\":400}}}"));
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    ExpectDefaultAndNothingElse();
-    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ("{\"wndpos\":{\"main\":{\"left\":1,\"top\":2,\"right\":300,\"bottom\":400}}}", ReadBytes(path));
-}
-
-TEST_F(BadFile, HeldByAnotherProcessIsNeitherReadNorWritten) {
+TEST_F(BadFile, ReadOnlyOrHeldByAnotherProcessIsNeitherReadNorWritten) {
     const std::string text = "{\"wndpos\":{\"main\":{\"left\":1,\"top\":2,\"right\":300,\"bottom\":400}}}";
     ASSERT_TRUE(WriteBytes(path, text));
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ExpectDefaultAndNothingElse();
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(text, ReadBytes(path));
     {
         configtest::FileHolder holder;
         ASSERT_TRUE(holder.Start(path));
