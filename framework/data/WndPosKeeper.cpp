@@ -62,11 +62,16 @@ WndPosKeeper* WndPosKeeper::Instance() {
 
 void WndPosKeeper::Register(IWnd* window, const wchar_t* name) {
     if (!window || windows.IndexOf(window) != NPOS) return;
+    // The two lists stay parallel even when memory runs out.
+    unsigned i = windows.Add(window);
+    if (i == NPOS) return;
+    if (!names.Add(name ? name : L"")) {
+        windows.Delete(i);
+        return;
+    }
     window->AddMessageHandler(WM_DESTROY, WM_DESTROY, this, &WndPosKeeper::OnSave);
     window->AddMessageHandler(WM_CREATE, WM_CREATE, this, &WndPosKeeper::OnRestore);
     window->AddMessageHandler(WM_INITDIALOG, WM_INITDIALOG, this, &WndPosKeeper::OnRestore);
-    windows.Add(window);
-    names.Add(name ? name : L"");
 }
 
 void WndPosKeeper::Unregister(IWnd* window) {
