@@ -1,6 +1,7 @@
 // Json::LoadFile and Json::SaveFile: a value as a file of pretty text in the
-// thread's ANSI code page. A save never leaves the file half written: the
-// new text goes to "<path>.tmp" beside it and then takes the file's place.
+// thread's ANSI code page. A save writes "<path>.tmp" beside the file and
+// renames it over the file, so a crash never leaves it empty or cut short;
+// only where that cannot be done is the file rewritten in place.
 #include <climits>
 #include <cstdlib>
 
