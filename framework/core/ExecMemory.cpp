@@ -30,6 +30,38 @@ ExecMemory::Block* ExecMemory::FromLink(uint32_t link) const {
 #endif
 }
 
+// A thunk reaches code within 2 GiB of it with a direct jump, which costs
+// less than an indirect one. On x86_64 the region therefore goes just below
+// this module (whose code then lies within reach) when there is room there;
+// anywhere otherwise. i686 reaches everything.
+static void* MapView(HANDLE section, unsigned size) {
+    const DWORD access = FILE_MAP_ALL_ACCESS | FILE_MAP_EXECUTE;
+#if defined(__x86_64__)
+    HMODULE module = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(&MapView), &module)) {
+        const uintptr_t granule = 0x10000;      // views start on 64 KiB boundaries
+        const uintptr_t reach = 0x40000000;     // leaves 1 GiB for the module itself
+        uintptr_t code = reinterpret_cast<uintptr_t>(module);
+        uintptr_t lowest = code > reach ? code - reach : granule;
+        uintptr_t at = code > size ? (code - size) & ~(granule - 1) : 0;
+        while (at >= lowest) {
+            MEMORY_BASIC_INFORMATION info;
+            if (!VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof(info))) break;
+            uintptr_t start = reinterpret_cast<uintptr_t>(info.BaseAddress);
+            if (info.State == MEM_FREE && start + info.RegionSize >= at + size) {
+                void* view = MapViewOfFileEx(section, access, 0, 0, size, reinterpret_cast<void*>(at));
+                if (view) return view;
+            }
+            if (start < size + granule) break;
+            at = (start - size) & ~(granule - 1);   // the next candidate lies below this region
+        }
+    }
+#endif
+    return MapViewOfFile(section, access, 0, 0, size);
+}
+
 bool ExecMemory::Setup(unsigned size) {
     IMemory::LCS hold(lock);
     if (base) return true;
@@ -37,7 +69,7 @@ bool ExecMemory::Setup(unsigned size) {
     HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
                                         PAGE_EXECUTE_READWRITE | SEC_COMMIT, 0, size, nullptr);
     if (!section) return false;
-    void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS | FILE_MAP_EXECUTE, 0, 0, size);
+    void* view = MapView(section, size);
     if (!view) {
         CloseHandle(section);
         return false;

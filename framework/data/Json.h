@@ -185,6 +185,14 @@ public:
     // empty string, it comes back unchanged.
     void ToString(String& out, String& indent, bool pretty) const;
 
+    // The value's file form: text in the thread's ANSI code page, without a
+    // byte-order mark. LoadFile reads and parses the whole file (an empty
+    // file is null) and leaves the value unchanged when the file cannot be
+    // opened or read. SaveFile writes the pretty text and is true when bytes
+    // were written. Both live in JsonFile.cpp.
+    bool LoadFile(const wchar_t* path);
+    bool SaveFile(const wchar_t* path) const;
+
     // Nesting of arrays and objects deeper than this fails to parse.
     static const unsigned kMaxDepth = 512;
 

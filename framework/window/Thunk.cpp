@@ -46,19 +46,24 @@ uint32_t Thunk32Target(const uint8_t bytes[kThunk32Size], uint32_t address) {
 
 #if defined(__x86_64__)
 
-// x86_64 form, at most 34 bytes; object and target sit at fixed offsets so
-// they can be read back:
+// x86_64 forms, at most 34 bytes. A direct jump is taken whenever the target
+// lies within 2 GiB of the thunk (the pool is placed near the program for
+// that); the absolute forms serve everything else.
+//   plain function, near:   E9 <rel32>                      jmp target
+//   member 0..3 args, near: 4D 89 C1  49 89 D0  48 89 CA    r8->r9, rdx->r8, rcx->rdx
+//                           48 B9 <object>  E9 <rel32>      mov rcx, object; jmp target
+//   absolute forms:
 //    0: 49 BA <object>   mov r10, object
 //   10: 48 B8 <target>   mov rax, target
-//   20: the tail, by kind:
-//       plain function:        FF E0  jmp rax (arguments untouched)
-//       member, 0..3 args:     shift r8->r9, rdx->r8, rcx->rdx, r10->rcx;
-//                              jmp rax. A pure tail call: the caller's
-//                              shadow space and alignment serve the member.
-//       member, 4..10 args:    49 BB <stub> 41 FF E3  jmp to zoThunkFrame
+//   20: plain function:       FF E0                jmp rax
+//       member 0..3 args:     4D 89 C1 49 89 D0 48 89 CA 4C 89 D1 FF E0
+//                             the same shift, then r10->rcx; jmp rax
+//       member 4..10 args:    E9 <rel32> or 49 BB <stub> 41 FF E3: jmp zoThunkFrame
 //   do-nothing entry: 31 C0 C3  (xor eax, eax; ret)
-// r10, r11 and rax carry nothing into a call under the Win64 convention, so
-// the thunk may use them freely.
+// A plain function gets its arguments untouched. A member with up to three
+// arguments is a pure tail call: the caller's shadow space and stack
+// alignment serve it unchanged. r10, r11 and rax carry nothing into a call
+// under the Win64 convention, so the thunk may use them freely.
 const unsigned kThunkSize = 34;
 
 extern "C" void zoThunkFrame();
@@ -71,6 +76,7 @@ extern "C" void zoThunkFrame();
 // (the return address), so after sub 0x58 it is 0 modulo 16 as a call needs.
 // All six stack slots are copied whatever the count; slots the caller did not
 // pass lie in its own frame and are only read, never used by the member.
+// Object and target come in r10 and rax from the absolute thunk prefix.
 asm(R"(
     .text
     .p2align 4
@@ -105,10 +111,34 @@ zoThunkFrame:
     .seh_endproc
 )");
 
+static const uint8_t kShift[] = {0x4D, 0x89, 0xC1, 0x49, 0x89, 0xD0, 0x48, 0x89, 0xCA};
+static const uint8_t kNothing[] = {0x31, 0xC0, 0xC3};
+
+// A jump from `end` (the address after the jump) to target, when in reach.
+static bool Near(const uint8_t* end, const void* target, int32_t* rel) {
+    intptr_t distance = reinterpret_cast<intptr_t>(target) - reinterpret_cast<intptr_t>(end);
+    *rel = static_cast<int32_t>(distance);
+    return *rel == distance;
+}
+
 static void Write(uint8_t* t, const void* object, const void* target, ThunkShape shape) {
     if (!target) {
-        static const uint8_t nothing[] = {0x31, 0xC0, 0xC3};
-        memcpy(t, nothing, sizeof(nothing));
+        memcpy(t, kNothing, sizeof(kNothing));
+        return;
+    }
+    int32_t rel;
+    if (!shape.member && Near(t + 5, target, &rel)) {
+        t[0] = 0xE9;
+        memcpy(t + 1, &rel, 4);
+        return;
+    }
+    if (shape.member && shape.args <= 3 && Near(t + 24, target, &rel)) {
+        memcpy(t, kShift, sizeof(kShift));
+        t[9] = 0x48;
+        t[10] = 0xB9;
+        memcpy(t + 11, &object, 8);
+        t[19] = 0xE9;
+        memcpy(t + 20, &rel, 4);
         return;
     }
     t[0] = 0x49;
@@ -119,44 +149,83 @@ static void Write(uint8_t* t, const void* object, const void* target, ThunkShape
     memcpy(t + 12, &target, 8);
     uint8_t* tail = t + 20;
     if (!shape.member) {
-        static const uint8_t jump[] = {0xFF, 0xE0};
-        memcpy(tail, jump, sizeof(jump));
+        tail[0] = 0xFF;   // jmp rax
+        tail[1] = 0xE0;
     } else if (shape.args <= 3) {
-        static const uint8_t shift[] = {
-            0x4D, 0x89, 0xC1,   // mov r9, r8
-            0x49, 0x89, 0xD0,   // mov r8, rdx
-            0x48, 0x89, 0xCA,   // mov rdx, rcx
-            0x4C, 0x89, 0xD1,   // mov rcx, r10
-            0xFF, 0xE0,         // jmp rax
-        };
-        memcpy(tail, shift, sizeof(shift));
+        memcpy(tail, kShift, sizeof(kShift));
+        static const uint8_t rest[] = {0x4C, 0x89, 0xD1, 0xFF, 0xE0};   // mov rcx, r10; jmp rax
+        memcpy(tail + sizeof(kShift), rest, sizeof(rest));
     } else {
         void* stub = reinterpret_cast<void*>(&zoThunkFrame);
-        tail[0] = 0x49;   // mov r11, stub
-        tail[1] = 0xBB;
-        memcpy(tail + 2, &stub, 8);
-        tail[10] = 0x41;  // jmp r11
-        tail[11] = 0xFF;
-        tail[12] = 0xE3;
+        if (Near(tail + 5, stub, &rel)) {
+            tail[0] = 0xE9;
+            memcpy(tail + 1, &rel, 4);
+        } else {
+            tail[0] = 0x49;   // mov r11, stub; jmp r11
+            tail[1] = 0xBB;
+            memcpy(tail + 2, &stub, 8);
+            tail[10] = 0x41;
+            tail[11] = 0xFF;
+            tail[12] = 0xE3;
+        }
+    }
+}
+
+// Reads a thunk back: false for a do-nothing entry. The shape is one that
+// writes the same form again (its argument count only tells 0..3 from more).
+static bool Decode(const uint8_t* t, const void** object, const void** target, ThunkShape* shape) {
+    int32_t rel;
+    *object = nullptr;
+    switch (t[0]) {
+    case 0xE9:
+        memcpy(&rel, t + 1, 4);
+        *target = t + 5 + rel;
+        *shape = ThunkShape{false, 0, 0};
+        return true;
+    case 0x4D:
+        memcpy(object, t + 11, 8);
+        memcpy(&rel, t + 20, 4);
+        *target = t + 24 + rel;
+        *shape = ThunkShape{true, 3, 0};
+        return true;
+    case 0x49:
+        memcpy(object, t + 2, 8);
+        memcpy(target, t + 12, 8);
+        if (t[20] == 0xFF)
+            *shape = ThunkShape{false, 0, 0};
+        else
+            *shape = ThunkShape{true, t[20] == 0x4D ? 3u : 4u, 0};
+        return true;
+    default:
+        *target = nullptr;
+        return false;
     }
 }
 
 static void Copy(uint8_t* dst, const uint8_t* src) {
-    memcpy(dst, src, kThunkSize);   // every address in it is absolute
+    const void* object;
+    const void* target;
+    ThunkShape shape;
+    if (Decode(src, &object, &target, &shape))
+        Write(dst, object, target, shape);   // relative jumps are worked out for dst
+    else
+        memcpy(dst, kNothing, sizeof(kNothing));
 }
 
 const void* ThunkObject(const void* thunk) {
-    const uint8_t* t = static_cast<const uint8_t*>(thunk);
-    const void* v = nullptr;
-    if (t[0] == 0x49) memcpy(&v, t + 2, 8);
-    return v;
+    const void* object;
+    const void* target;
+    ThunkShape shape;
+    Decode(static_cast<const uint8_t*>(thunk), &object, &target, &shape);
+    return object;
 }
 
 const void* ThunkTarget(const void* thunk) {
-    const uint8_t* t = static_cast<const uint8_t*>(thunk);
-    const void* v = nullptr;
-    if (t[0] == 0x49) memcpy(&v, t + 12, 8);
-    return v;
+    const void* object;
+    const void* target;
+    ThunkShape shape;
+    Decode(static_cast<const uint8_t*>(thunk), &object, &target, &shape);
+    return target;
 }
 
 #elif defined(__i386__)

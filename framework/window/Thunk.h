@@ -23,7 +23,7 @@ struct ThunkShape {
 };
 
 // A new thunk for object and target, or null when the pool has none. A null
-// target makes a do-nothing entry that returns 0.
+// target makes a do-nothing entry (on x86_64 it also returns 0).
 void* NewThunk(const void* object, const void* target, ThunkShape shape);
 // Rewrites an existing thunk in place.
 void WriteThunk(void* thunk, const void* object, const void* target, ThunkShape shape);

@@ -22,15 +22,18 @@ char* Alloc(ExecMemory& pool, unsigned size) { return static_cast<char*>(pool.Al
 
 TEST(ExecMemoryRules, FirstBlockSitsBehindTheHeaderAtBase) {
     ExecMemory pool;
+    char stray[16];
+    EXPECT_EQ(nullptr, pool.Allocate(10));   // not set up yet
+    EXPECT_FALSE(pool.Free(stray + 12));
     ASSERT_TRUE(pool.Setup());
+    EXPECT_FALSE(pool.Free(nullptr));
+    EXPECT_FALSE(pool.Free(stray + 12));     // not inside the region
     char* base = reinterpret_cast<char*>(pool.Base());
     char* p = Alloc(pool, 7);
     EXPECT_EQ(base + 12, p);
     EXPECT_EQ(20u, Header(p)->size);   // 7 rounded to 8, plus the header
     EXPECT_EQ(0u, Header(p)->next);
-    EXPECT_EQ(1u, pool.Count());
     EXPECT_EQ(8u, pool.Total());
-    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(base) % 4096);
 }
 
 TEST(ExecMemoryRules, FreeingTheBlockAtBaseLeavesAPlaceholderThatIsReused) {
@@ -132,18 +135,6 @@ TEST(ExecMemoryRules, NoCursorStaysOnAFreedBlock) {
     EXPECT_EQ(l1 + 102412, w);
 }
 
-TEST(ExecMemoryRules, APoolNotSetUpHandsOutNothing) {
-    ExecMemory pool;
-    EXPECT_TRUE(pool.IsNull());
-    EXPECT_EQ(nullptr, pool.Allocate(10));
-    char stray[16];
-    EXPECT_FALSE(pool.Free(stray + 12));
-    ASSERT_TRUE(pool.Setup());
-    EXPECT_FALSE(pool.IsNull());
-    EXPECT_FALSE(pool.Free(nullptr));
-    EXPECT_FALSE(pool.Free(stray + 12));   // not inside the region
-}
-
 // The process pool and the per-process block.
 
 ExecMemory* Slot2(void* block) { return *reinterpret_cast<ExecMemory**>(static_cast<char*>(block) + 8); }
@@ -154,6 +145,10 @@ TEST(ProcessPool, IsRegisteredInSlot2OfTheBlockNamedAfterTheProcess) {
     EXPECT_EQ(pool, zo::GetExecMemory());
     EXPECT_FALSE(pool->IsNull());
     EXPECT_EQ(65536u, pool->Capacity());
+    // Near the program's code, so thunks there can jump to it directly.
+    uintptr_t code = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+    uintptr_t at = reinterpret_cast<uintptr_t>(pool->Base());
+    EXPECT_LT(at > code ? at - code : code - at, 0x40000000u) << std::hex << at << " " << code;
 
     void* block = zo::OpenGlobalBlock();
     ASSERT_NE(nullptr, block);

@@ -53,7 +53,7 @@ void CloseMessageBox(HWND box);
 } // namespace zotest
 
 #define ZO_CHILD_ROLE(name)                                                     \
-    static int zoChildRole_##name(int argc, wchar_t** argv);                    \
+    static int zoChildRole_##name([[maybe_unused]] int argc, [[maybe_unused]] wchar_t** argv);                    \
     static const bool zoChildRoleRegistered_##name =                           \
         ::zotest::RegisterChildRole(#name, zoChildRole_##name);                 \
-    static int zoChildRole_##name(int argc, wchar_t** argv)
+    static int zoChildRole_##name([[maybe_unused]] int argc, [[maybe_unused]] wchar_t** argv)

@@ -1,0 +1,45 @@
+// Font: a LOGFONTW record and the GDI font made from it. The record is held
+// through a counted reference; the font handle is owned and deleted with the
+// object. GetDefaultFont is the one font every control starts with.
+#pragma once
+#include "core/Base.h"
+#include "core/Object.h"
+#include "core/Win.h"
+
+namespace zo {
+
+class Font : public _class {
+public:
+    // Face names hold at most this many characters before their terminator.
+    static const unsigned kMaxName = 31;
+
+    Font();   // height 12, weight 400, DEFAULT_CHARSET, no face name
+    ~Font();
+
+    HFONT Handle() const { return handle; }
+
+    // Both take effect at the next Realize.
+    void SetSize(int height);
+    // Copies up to kMaxName characters of text; null changes nothing.
+    void SetName(const wchar_t* text);
+
+    LOGFONTW* LogFont() const { return logFont.Get(); }
+    void SetLogFont(const LOGFONTW* record);
+    // Refills the record from the present font; false without one.
+    bool GetLogFont();
+
+    // Makes the font from the record, deleting the one made before. A font
+    // that cannot be made leaves a null handle, which controls take as the
+    // system font.
+    bool Realize();
+
+private:
+    HFONT handle = nullptr;
+    Object<LOGFONTW> logFont;
+};
+
+// The process's default control font, made on first use from any thread
+// (concurrent first callers get one font) and never destroyed.
+Font* GetDefaultFont();
+
+} // namespace zo

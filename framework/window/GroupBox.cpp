@@ -1,0 +1,11 @@
+// A group box: a button window that only draws a frame and its caption.
+#include "window/GroupBox.h"
+
+namespace zo {
+
+GroupBox::GroupBox() {
+    createInfo->className = L"Button";
+    createInfo->style |= BS_GROUPBOX;
+}
+
+} // namespace zo

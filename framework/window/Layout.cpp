@@ -1,0 +1,81 @@
+// Layout nodes: the split of LayoutSplit applied to child nodes and windows.
+#include "window/Layout.h"
+
+#include "window/ICtrl.h"
+#include "window/LayoutSplit.h"
+
+namespace zo {
+
+Layout::~Layout() {
+    CloseControl();
+}
+
+void Layout::CloseControl() {
+    if (!control) return;
+    if (HWND h = control->Handle()) SendMessageW(h, WM_CLOSE, 0, 0);
+    delete control;
+    control = nullptr;
+}
+
+void Layout::PlaceWindow(int left, int top, int width, int height) {
+    // Two requests, the move first: the window's handlers see its new place
+    // before its new size, each with a message of its own.
+    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE);
+}
+
+void Layout::SetRect(int left, int top, int width, int height) {
+    x = static_cast<short>(left);
+    y = static_cast<short>(top);
+    cx = static_cast<short>(width);
+    cy = static_cast<short>(height);
+    if (window) PlaceWindow(left, top, width, height);
+
+    unsigned n = Count();
+    if (n == 0) return;
+    // The margins along the split axis, then those across it.
+    bool leftToRight = (flags & kLeftToRight) != 0;
+    int Layout::*before = leftToRight ? &Layout::marginLeft : &Layout::marginTop;
+    int Layout::*after = leftToRight ? &Layout::marginRight : &Layout::marginBottom;
+    int Layout::*crossBefore = leftToRight ? &Layout::marginTop : &Layout::marginLeft;
+    int Layout::*crossAfter = leftToRight ? &Layout::marginBottom : &Layout::marginRight;
+
+    LayoutSplit split;
+    for (unsigned i = 0; i < n; ++i) {
+        const Layout* c = Element(i);
+        split.Measure(c->*before, c->fixed, c->*after, c->weight);
+    }
+    split.Begin(leftToRight ? left : top, leftToRight ? width : height);
+    for (unsigned i = 0; i < n; ++i) {
+        Layout* c = Element(i);
+        LayoutSpan along = split.Place(c->*before, c->fixed, c->*after, c->weight);
+        LayoutSpan across = leftToRight ? LayoutSplit::Across(top, height, c->*crossBefore, c->*crossAfter)
+                                        : LayoutSplit::Across(left, width, c->*crossBefore, c->*crossAfter);
+        if (leftToRight)
+            c->SetRect(along.start, across.start, along.length, across.length);
+        else
+            c->SetRect(across.start, along.start, across.length, along.length);
+    }
+}
+
+void Layout::SetWindow(HWND hwnd) {
+    CloseControl();
+    window = hwnd;
+    if (window) PlaceWindow(x, y, cx, cy);
+}
+
+void Layout::CreateControls(HWND owner) {
+    if (control && !window) {
+        control->Create(owner);
+        window = control->Handle();
+    }
+    for (unsigned i = 0, n = Count(); i < n; ++i) Element(i)->CreateControls(owner);
+}
+
+void Layout::Update(HWND owner) {
+    if (owner) CreateControls(owner);
+    Layout* top = GetParent() ? GetParent() : this;
+    top->SetRect(top->x, top->y, top->cx, top->cy);
+}
+
+} // namespace zo

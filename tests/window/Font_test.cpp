@@ -1,0 +1,138 @@
+// Font records, realizing them, and the default font shared by racing threads.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "support/Child.h"
+#include "window/Font.h"
+
+namespace {
+
+const wchar_t* kFortyChars = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn";
+
+TEST(FontRecord, StartsAsHeight12NormalWeightDefaultCharsetWithoutName) {
+    zo::Font font;
+    const LOGFONTW* lf = font.LogFont();
+    ASSERT_NE(nullptr, lf);
+    EXPECT_EQ(12, lf->lfHeight);
+    EXPECT_EQ(0, lf->lfWidth);
+    EXPECT_EQ(0, lf->lfEscapement);
+    EXPECT_EQ(0, lf->lfOrientation);
+    EXPECT_EQ(400, lf->lfWeight);
+    EXPECT_EQ(0, lf->lfItalic + lf->lfUnderline + lf->lfStrikeOut);
+    EXPECT_EQ(DEFAULT_CHARSET, lf->lfCharSet);
+    EXPECT_EQ(0, lf->lfOutPrecision + lf->lfClipPrecision + lf->lfQuality + lf->lfPitchAndFamily);
+    EXPECT_EQ(0, lf->lfFaceName[0]);
+    EXPECT_EQ(nullptr, font.Handle());
+    EXPECT_EQ(92u, sizeof(LOGFONTW));
+}
+
+TEST(FontRecord, SetNameKeepsThirtyOneCharactersOfALongName) {
+    zo::Font font;
+    font.SetName(kFortyChars);
+    EXPECT_EQ(0, wmemcmp(kFortyChars, font.LogFont()->lfFaceName, 31));
+    EXPECT_EQ(0, font.LogFont()->lfFaceName[31]);
+    EXPECT_EQ(std::wstring(kFortyChars, 31), font.LogFont()->lfFaceName);
+}
+
+TEST(FontRecord, SetNameCopiesTheTerminatorAndLeavesTheRest) {
+    zo::Font font;
+    font.SetName(kFortyChars);
+    font.SetName(L"SimSun");
+    EXPECT_STREQ(L"SimSun", font.LogFont()->lfFaceName);
+    // Behind the terminator the earlier name is still there.
+    EXPECT_EQ(L'H', font.LogFont()->lfFaceName[7]);
+    font.SetName(nullptr);
+    EXPECT_STREQ(L"SimSun", font.LogFont()->lfFaceName);
+}
+
+TEST(FontHandle, RealizeMakesTheFontAndGetLogFontReadsItBack) {
+    zo::Font font;
+    EXPECT_FALSE(font.GetLogFont());
+    font.SetSize(20);
+    EXPECT_TRUE(font.Realize());
+    ASSERT_NE(nullptr, font.Handle());
+    EXPECT_EQ(OBJ_FONT, GetObjectType(font.Handle()));
+    font.LogFont()->lfHeight = 0;
+    ASSERT_TRUE(font.GetLogFont());
+    EXPECT_EQ(20, font.LogFont()->lfHeight);
+    EXPECT_EQ(400, font.LogFont()->lfWeight);
+}
+
+TEST(FontHandle, RealizeAgainDeletesThePreviousFont) {
+    zo::Font font;
+    font.Realize();
+    HFONT first = font.Handle();
+    ASSERT_NE(nullptr, first);
+    font.SetSize(30);
+    font.Realize();
+    ASSERT_NE(nullptr, font.Handle());
+    EXPECT_EQ(0u, GetObjectType(first));
+    ASSERT_TRUE(font.GetLogFont());
+    EXPECT_EQ(30, font.LogFont()->lfHeight);
+}
+
+TEST(FontHandle, AnUnterminatedFaceNameIsCutWhenRealized) {
+    zo::Font font;
+    LOGFONTW lf = *font.LogFont();
+    for (wchar_t& c : lf.lfFaceName) c = L'Z';
+    font.SetLogFont(&lf);
+    font.SetName(kFortyChars);
+    EXPECT_EQ(L'Z', font.LogFont()->lfFaceName[31]);
+    font.Realize();
+    ASSERT_NE(nullptr, font.Handle());
+    ASSERT_TRUE(font.GetLogFont());
+    EXPECT_EQ(std::wstring(kFortyChars, 31), font.LogFont()->lfFaceName);
+}
+
+DWORD WINAPI AskForDefaultFont(void* slot) {
+    *static_cast<zo::Font**>(slot) = zo::GetDefaultFont();
+    return 0;
+}
+
+// Holds the creation lock while eight threads ask for the default font:
+// none may return while it is held, and all must get the same font.
+ZO_CHILD_ROLE(default_font_race) {
+    (void)argc;
+    (void)argv;
+    HANDLE lock = CreateMutexW(nullptr, FALSE, L"{61771393-873D-4d52-AC49-8CD9A6DFAE3F}");
+    if (!lock || WaitForSingleObject(lock, 10000) != WAIT_OBJECT_0) return 2;
+    const int n = 8;
+    zo::Font* got[n] = {};
+    HANDLE threads[n];
+    for (int i = 0; i < n; ++i) {
+        threads[i] = CreateThread(nullptr, 0, AskForDefaultFont, &got[i], 0, nullptr);
+        if (!threads[i]) return 3;
+    }
+    // A thread that finishes now made a font without the lock.
+    if (WaitForMultipleObjects(n, threads, FALSE, 300) != WAIT_TIMEOUT) return 4;
+    ReleaseMutex(lock);
+    if (WaitForMultipleObjects(n, threads, TRUE, 10000) != WAIT_OBJECT_0) return 5;
+    for (int i = 0; i < n; ++i) {
+        CloseHandle(threads[i]);
+        if (!got[i] || got[i] != got[0]) return 6;
+    }
+    if (!got[0]->Handle() || zo::GetDefaultFont() != got[0]) return 7;
+    if (!got[0]->GetLogFont() || got[0]->LogFont()->lfHeight != 12) return 8;
+    CloseHandle(lock);
+    return 0;
+}
+
+TEST(DefaultFont, ThreadsRacingForItGetOneFontMadeUnderTheLock) {
+    zotest::Child child;
+    ASSERT_TRUE(child.Start("default_font_race"));
+    EXPECT_EQ(0u, child.Wait(30000));
+}
+
+TEST(DefaultFont, IsMadeOnceRealizedAndKept) {
+    zo::Font* font = zo::GetDefaultFont();
+    ASSERT_NE(nullptr, font);
+    EXPECT_EQ(font, zo::GetDefaultFont());
+    ASSERT_NE(nullptr, font->Handle());
+    EXPECT_EQ(OBJ_FONT, GetObjectType(font->Handle()));
+    EXPECT_EQ(12, font->LogFont()->lfHeight);
+    EXPECT_EQ(DEFAULT_CHARSET, font->LogFont()->lfCharSet);
+}
+
+} // namespace
