@@ -71,11 +71,11 @@ private:
     EmbeddedString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
 };
 
-// An inline string inside a member's allocation: the member frees the
-// block, so deleting the string only destroys it.
-class MemberString : public InlineString {
+// An inline string behind its value in the value's or the member's block:
+// that block's owner frees it, so deleting the string only destroys it.
+class BlockString : public InlineString {
 public:
-    MemberString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
+    BlockString(const wchar_t* text, unsigned n) : InlineString(text, n) {}
     static void operator delete(void*) noexcept {}
 };
 
@@ -109,8 +109,9 @@ namespace {
 // A member's block: the DICTION, its value, the value's payload (a string
 // with its text, or a list header) when it has one, then the name's text.
 const size_t kPayloadAt = kEmbeddedAt + sizeof(Json);
-static_assert(kPayloadAt % alignof(String) == 0 && kPayloadAt % alignof(ObjectList<Json>) == 0,
-              "a payload behind a member's value must be aligned");
+static_assert(kPayloadAt % alignof(String) == 0 && kPayloadAt % alignof(ObjectList<Json>) == 0 &&
+                  sizeof(Json) % alignof(String) == 0 && sizeof(Json) % alignof(ObjectList<Json>) == 0,
+              "a payload behind a value must be aligned");
 }   // namespace
 
 Json::DICTION* Json::DICTION::Allocate(const wchar_t* name, unsigned n, size_t payload) {
@@ -127,10 +128,7 @@ Json::DICTION* Json::DICTION::Allocate(const wchar_t* name, unsigned n, size_t p
 Json::DICTION* Json::DICTION::Create(const wchar_t* name, unsigned n, const wchar_t* text, unsigned textLength) {
     textLength = text ? TextLength(text, textLength) : 0;
     DICTION* m = Allocate(name, n, text ? InlineString::Size(textLength) : 0);
-    if (m && text) {
-        m->value->value.p = new (m->value->Behind()) MemberString(text, textLength);
-        m->value->kind = KIND_STRING;
-    }
+    if (m && text) m->value->EmbedText(text, textLength);
     return m;
 }
 
@@ -151,9 +149,31 @@ Json::DICTION::~DICTION() {
 
 void Json::DICTION::operator delete(void* p) noexcept { JsonHeap::GiveSized(p); }
 
-void* Json::operator new(size_t size) noexcept { return JsonHeap::Take(size); }
+void* Json::operator new(size_t size) noexcept { return JsonHeap::TakeSized(size); }
 
-void Json::operator delete(void* p, size_t size) noexcept { JsonHeap::Give(p, size); }
+void Json::operator delete(void* p) noexcept { JsonHeap::GiveSized(p); }
+
+void Json::EmbedText(const wchar_t* text, unsigned n) {
+    value.p = new (Behind()) BlockString(text, n);
+    kind = KIND_STRING;
+}
+
+Json* Json::NewWithList(Kind k) {
+    void* block = JsonHeap::TakeSized(sizeof(Json) + sizeof(Array));
+    if (!block) return nullptr;
+    Json* v = new (block) Json();
+    v->AttachList(k, v->Behind());
+    return v;
+}
+
+Json* Json::NewWithText(const wchar_t* text, unsigned n) {
+    n = TextLength(text, n);
+    void* block = JsonHeap::TakeSized(sizeof(Json) + InlineString::Size(n));
+    if (!block) return nullptr;
+    Json* v = new (block) Json();
+    v->EmbedText(text, n);
+    return v;
+}
 
 // Appends a new member (a null value, or the text when there is one); null
 // when memory runs out.

@@ -47,9 +47,10 @@ public:
         static DICTION* CreateWithList(const wchar_t* name, unsigned n, Kind kind);
     };
 
-    // Values live in JsonHeap blocks.
+    // Values live in JsonHeap blocks of their own size (a value the reader
+    // makes may carry its payload in its block).
     static void* operator new(size_t size) noexcept;
-    static void operator delete(void* p, size_t size) noexcept;
+    static void operator delete(void* p) noexcept;
     static void* operator new(size_t, void* p) noexcept { return p; }
     static void operator delete(void*, void*) noexcept {}
 
@@ -214,9 +215,17 @@ private:
     // Makes the null value an empty array or object (kind) whose list header
     // is built on storage (a JsonHeap block, or Behind()).
     void AttachList(Kind kind, void* storage);
-    // A member's value may have its payload right behind it in the member's
-    // block; Release frees a payload only when it lies elsewhere.
+    // A value may have its payload right behind it in its own or its
+    // member's block; Release frees a payload only when it lies elsewhere.
     void* Behind() { return this + 1; }
+    // Puts the text's first n units (no U+0000 among them) behind the null
+    // value as its string.
+    void EmbedText(const wchar_t* text, unsigned n);
+    // A heap value made with its payload in its block: an empty array or
+    // object (kind), or the text's first n units (up to a U+0000) as a
+    // string; null when memory runs out.
+    static Json* NewWithList(Kind kind);
+    static Json* NewWithText(const wchar_t* text, unsigned n);
     String* MakeString();  // reuses an existing string
     // Makes the value the text's first n units (up to a U+0000); false when
     // memory runs out.

@@ -114,7 +114,8 @@ private:
 
     bool ParseArray(Json& out) {
         if (depth == Json::kMaxDepth) return false;
-        // A member's value may come with its (empty) list already made.
+        // A member's or an element's value may come with its (empty) list
+        // already made.
         Json::Array* a = out.IsArray() && !out.Count() ? out.array() : out.MakeArray();
         if (!a) return false;
         ++depth;
@@ -132,9 +133,9 @@ private:
             return true;
         }
         for (;;) {
-            Json* e = new Json();
+            Json* e = ReadElement();
             if (!e) return false;
-            if (!ParseNested(*e) || !pending.Push(e)) {
+            if (!pending.Push(e)) {
                 delete e;
                 return false;
             }
@@ -146,6 +147,33 @@ private:
             if (text[pos] == L',' && ++pos == end) return false;
             // Anything else starts the next element: the comma is optional.
         }
+    }
+
+    // Reads one element into a value of its own; null when it fails (the
+    // value goes, with whatever it held). A string's text and a list's
+    // header are placed in the element's block (unless the list is too deep
+    // to be read: the element is then made null and goes).
+    Json* ReadElement() {
+        if (!SkipSpace()) return nullptr;
+        wchar_t c = text[pos];
+        if (c == L'"') {
+            ++pos;
+            const wchar_t* body;
+            unsigned n;
+            if (!ReadStringBody(&body, &n)) return nullptr;
+            Json* e = Json::NewWithText(body, n);
+            return e ? e : new Json();   // no memory for the text: a null element
+        }
+        Json* e;
+        if ((c == L'[' || c == L'{') && depth < Json::kMaxDepth)
+            e = Json::NewWithList(c == L'[' ? Json::KIND_ARRAY : Json::KIND_OBJECT);
+        else
+            e = new Json();
+        if (e && !ParseValue(*e, false)) {
+            delete e;
+            return nullptr;
+        }
+        return e;
     }
 
     bool ParseObject(Json& out) {

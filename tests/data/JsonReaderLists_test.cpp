@@ -38,6 +38,18 @@ TEST(JsonReaderLists, ParsedListsChangeLikeBuiltOnes) {
         j.FindProperty(L"e", false)->SetPropertyBool(L"now", true);   // an array becomes an object
         EXPECT_EQ(L"{\"a\":[\"new\"],\"o\":\"text\",\"e\":{\"now\":true},\"n\":{\"m\":null},\"s\":\"t\",\"x\":9}",
                   Write(j, false));
+        // So do elements that came with their text or list in their block.
+        Json* l = j.SetPropertyNull(L"l");
+        ASSERT_TRUE(ParseA(*l, "[[1],{\"k\":1},\"short\",[],\"gone\",{}]"));
+        *l->GetArrayElm(0)->AddArrayElm(-1) = 2;
+        l->GetArrayElm(1)->SetPropertyStr(L"m", L"n");
+        *l->GetArrayElm(2) = L"a text longer than the one the element came with";
+        *l->GetArrayElm(3) = 5;
+        EXPECT_EQ(1u, l->RemoveArrayElm(4, 1));
+        l->SetArrayStr(L"copied over", 4);
+        EXPECT_EQ(L"[[1,2],{\"k\":1,\"m\":\"n\"},\"a text longer than the one the element came with\",5,"
+                  L"\"copied over\"]",
+                  Write(*l, false));
         Json copy(j);
         EXPECT_EQ(Write(j, false), Write(copy, false));
         EXPECT_TRUE(ParseA(copy, "[{\"a\":[[1]]},[{\"b\":{}}]]"));   // replaces the copy's tree
