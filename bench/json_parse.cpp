@@ -24,9 +24,9 @@ std::string Encode(const std::wstring& w, UINT codePage) {
 }
 
 std::wstring Report() {
-    return L"{\"mac\":\"AC:23:3F:A0:11:5C\",\"ver\":\"2.1.7\",\"ip\":\"192.168.1.20\","
-           L"\"mask\":\"255.255.255.0\",\"gw\":\"192.168.1.1\",\"wip\":\"192.168.4.20\","
-           L"\"wgw\":\"192.168.4.1\",\"ssid\":\"\u529e\u516c\u5ba4\u4e8c\u697c\u7f51\u7edc\","
+    return L"{\"mac\":\"AC:23:3F:A0:11:5C\",\"ver\":\"2.1.7\",\"ip\":\"198.51.100.20\","
+           L"\"mask\":\"255.255.255.0\",\"gw\":\"198.51.100.1\",\"wip\":\"198.51.100.40\","
+           L"\"wgw\":\"198.51.100.4\",\"ssid\":\"\u529e\u516c\u5ba4\u4e8c\u697c\u7f51\u7edc\","
            L"\"pwd\":\"a1b2c3d4e5\",\"host\":\"iot.example.net\",\"port\":6643,\"baud\":115200,"
            L"\"dhcp\":true,\"rssi\":-61,\"uptime\":1234567,\"temp\":36.75}";
 }

@@ -29,7 +29,7 @@ public:
             if (jsontest::ReadFile(dir + "/" + name, &bytes)) seeds.push_back(bytes);
         }
         seeds.push_back(jsontest::ToAnsi(
-            L"{\"mac\":\"AC:23:3F:01:02:03\",\"ip\":\"192.168.1.20\",\"gw\":\"192.168.1.1\","
+            L"{\"mac\":\"AC:23:3F:01:02:03\",\"ip\":\"198.51.100.20\",\"gw\":\"198.51.100.1\","
             L"\"ssid\":\"\u529e\u516c\u5ba4\u7f51\u7edc\",\"pwd\":\"12345678\",\"baud\":115200,"
             L"\"host\":\"server.local\",\"port\":6643,\"dhcp\":true,\"k\":'AAECAwQ=',\"v\":1.25e-3}"));
         seeds.push_back("[1 2 {'a\":[] \"b\":{\"c\":[\"\\u20ac\\q\\\\\"]}} -0 1d3 9999999999999999999999]");

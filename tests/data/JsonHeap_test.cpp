@@ -19,7 +19,7 @@ using zo::JsonHeap;
 namespace {
 
 const std::string kReport =
-    "{\"mac\":\"AC:23:3F:A0:11:5C\",\"ip\":\"192.168.1.20\",\"list\":[1,\"two\",[3],{\"four\":4}],"
+    "{\"mac\":\"AC:23:3F:A0:11:5C\",\"ip\":\"198.51.100.20\",\"list\":[1,\"two\",[3],{\"four\":4}],"
     "\"port\":6643,\"dhcp\":true,\"temp\":36.75,\"key\":'AAEC'}";
 
 // Runs fn on a new thread; the handle is waited for (bounded) by Join.

@@ -26,10 +26,10 @@ TEST(IPText, DottedTextGivesNetworkOrder) {
     EXPECT_EQ(167880896ul, zo::IP("192.168.1.10").ToLong());
     EXPECT_EQ(167880896ul, zo::IP(L"192.168.1.10").ToLong());
     zo::IP ip;
-    ip = "10.0.0.1";
-    EXPECT_EQ(0x0100000Aul, static_cast<unsigned long>(ip));
+    ip = "10.1.2.3";
+    EXPECT_EQ(0x0302010Aul, static_cast<unsigned long>(ip));
     in_addr a = ip;
-    EXPECT_EQ(0x0100000Aul, a.s_addr);
+    EXPECT_EQ(0x0302010Aul, a.s_addr);
     // The first octet sits in the lowest-addressed byte, as in in_addr.
     unsigned long v = ip.ToLong();
     EXPECT_EQ(10, reinterpret_cast<unsigned char*>(&v)[0]);
