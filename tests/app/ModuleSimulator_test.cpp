@@ -1,0 +1,372 @@
+// module_sim, the simulator the tool's tests talk to: started beside this
+// test, asked as the tool asks from the tool's port, its replies read with
+// the protocol code and its log read back byte for byte. One run per case
+// group; every wait is bounded. ZO_TEST_RUN_SERIAL: it binds the tool's port
+// 6643 and the simulator binds the modules' port 6646.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "../../tools/SimulatorLog.h"
+#include "app/ModuleProtocol.h"
+#include "net/Socket.h"
+#include "support/TestNetwork.h"
+#include "support/Wait.h"
+
+namespace {
+
+const DWORD kReplyMs = 5000;
+
+zo::IP ModuleAddress(int i) { return zo::IP(htonl(0xC6336465ul + static_cast<unsigned long>(i))); }   // 198.51.100.101 + i
+
+std::wstring Text(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
+
+std::wstring ModuleMac(int i) {
+    wchar_t mac[32];
+    swprintf(mac, 32, L"5C:CF:7F:00:%02X:%02X", ((i + 1) >> 8) & 255, (i + 1) & 255);
+    return mac;
+}
+
+// One module_sim process with its log, ready and stop files in a folder of
+// its own; the destructor asks it to stop (killing it if it will not) and
+// removes the folder.
+class Simulator {
+public:
+    ~Simulator() {
+        if (process) {
+            Stop();
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+        for (const std::wstring& f : {log, ready, stop}) DeleteFileW(f.c_str());
+        if (!folder.empty()) RemoveDirectoryW(folder.c_str());
+    }
+
+    // Starts it with these arguments and waits until every socket is bound.
+    ::testing::AssertionResult Start(const std::wstring& args) {
+        wchar_t path[MAX_PATH];
+        GetTempPathW(MAX_PATH, path);
+        folder = std::wstring(path) + L"module_sim_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                 std::to_wstring(GetTickCount());
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) return ::testing::AssertionFailure() << "no folder";
+        log = folder + L"\\log";
+        ready = folder + L"\\ready";
+        stop = folder + L"\\stop";
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring exe(path);
+        exe.resize(exe.find_last_of(L"\\/") + 1);
+        std::wstring cmd = L"\"" + exe + L"module_sim.exe\" --log \"" + log + L"\" --ready \"" + ready +
+                           L"\" --stop \"" + stop + L"\" --seconds 300 " + args;
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return ::testing::AssertionFailure() << "cannot start module_sim.exe (error " << GetLastError() << ")";
+        CloseHandle(pi.hThread);
+        process = pi.hProcess;
+        bool up = zotest::WaitUntil(
+            [&] {
+                return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES ||
+                       WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+            },
+            30000);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process, &code);
+        if (up && code == STILL_ACTIVE) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "module_sim is not ready (exit code " << code
+                                             << "; 1: a module address is missing from the host)";
+    }
+
+    // Asks it to end and waits; its exit code, STILL_ACTIVE when it did not end.
+    DWORD Stop() {
+        HANDLE f = CreateFileW(stop.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+        return code;
+    }
+
+    std::vector<simlog::Record> Log() const { return simlog::ReadLog(log.c_str()); }
+
+    // Waits until the log holds at least n records.
+    bool WaitLogged(size_t n) const {
+        return zotest::WaitUntil([&] { return Log().size() >= n; }, kReplyMs);
+    }
+
+private:
+    HANDLE process = nullptr;
+    std::wstring folder, log, ready, stop;
+};
+
+// The tool's side: one socket on port 6643 of every local address.
+class ToolPort {
+public:
+    ToolPort() {
+        zo::StartWinsock();
+        socket.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        BOOL on = TRUE;
+        socket.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
+        zo::SOCKADDR at;
+        at.SetIp(zo::IP(htonl(INADDR_ANY)));
+        at.SetPortW(proto::kToolPort);
+        bound = socket.Bind(at);
+    }
+    ~ToolPort() {
+        socket.Close();
+        WSACleanup();
+    }
+
+    bool Bound() const { return bound; }
+
+    void Send(zo::IP to, const std::string& bytes) {
+        zo::SOCKADDR at;
+        at.SetIp(to);
+        at.SetPortW(proto::kModulePort);
+        socket.SendTo(bytes.data(), static_cast<int>(bytes.size()), 0, at, zo::SOCKADDR::Size());
+    }
+
+    // The next datagram within ms; false when none came.
+    bool Next(std::string& bytes, DWORD ms) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket.Handle(), &readable);
+        timeval tv = {static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+        if (select(0, &readable, nullptr, nullptr, &tv) != 1) return false;
+        static char buffer[65536];
+        int n = socket.Receive(buffer, sizeof(buffer), 0);
+        if (n < 0) return false;
+        bytes.assign(buffer, static_cast<size_t>(n));
+        return true;
+    }
+
+    // Sends and returns the one reply (empty when none came in time).
+    std::string Ask(zo::IP to, const std::string& bytes) {
+        Send(to, bytes);
+        std::string reply;
+        Next(reply, kReplyMs);
+        return reply;
+    }
+
+private:
+    zo::Socket socket;
+    bool bound = false;
+};
+
+// A reply read as the tool reads it.
+struct Read {
+    bool parsed = false;
+    zo::Json report;
+    ModleParam record;
+};
+void ReadReply(const std::string& bytes, Read& out) {
+    zo::String text;
+    proto::DecodeDatagram(bytes.data(), static_cast<int>(bytes.size()), text);
+    out.parsed = proto::ParseReport(text, out.report);
+    if (out.parsed) proto::ReadReport(out.report, out.record);
+}
+
+std::vector<std::wstring> ApNames(const std::string& bytes) {
+    std::vector<std::wstring> names;
+    if (!proto::IsApList(bytes.data(), static_cast<int>(bytes.size()))) return names;
+    zo::String text;
+    proto::DecodeDatagram(bytes.data() + proto::kApListPrefixLength,
+                          static_cast<int>(bytes.size()) - proto::kApListPrefixLength, text);
+    zo::StringList list;
+    proto::AccessPointNames(text.Handle(), list);
+    for (unsigned i = 0; i < list.Count(); ++i) names.push_back(list[i].Handle() ? list[i].Handle() : L"");
+    return names;
+}
+
+// Nothing answered request to module k: once the log shows the request, a
+// reply to it would already be on its way, ahead of the answer to a read
+// sent to module 0 afterwards.
+::testing::AssertionResult Unanswered(ToolPort& tool, Simulator& sim, int k, const std::string& request) {
+    size_t before = sim.Log().size();
+    tool.Send(ModuleAddress(k), request);
+    if (!sim.WaitLogged(before + 1)) return ::testing::AssertionFailure() << "the request was not logged";
+    std::string reply = tool.Ask(ModuleAddress(0), proto::kReadRequest);
+    Read r;
+    ReadReply(reply, r);
+    if (!r.parsed || r.record.mac != ModuleMac(0).c_str())
+        return ::testing::AssertionFailure() << "first came: " << reply;
+    if (tool.Next(reply, 0)) return ::testing::AssertionFailure() << "an answer came: " << reply;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
+    ZO_REQUIRE_TEST_NETWORK();
+    ToolPort tool;
+    ASSERT_TRUE(tool.Bound());
+    Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3"));
+    std::vector<std::pair<int, std::string>> sent;
+
+    for (int i = 0; i < 3; ++i) {
+        std::string reply = tool.Ask(ModuleAddress(i), proto::kReadRequest);
+        sent.push_back({i, proto::kReadRequest});
+        Read r;
+        ReadReply(reply, r);
+        ASSERT_TRUE(r.parsed) << "module " << i << ": " << reply;
+        EXPECT_EQ(ModuleMac(i), Text(r.record.mac));
+        EXPECT_EQ(ModuleAddress(i).ToLong(), r.record.ether_ip.ToLong()) << i;
+        EXPECT_EQ(115200, r.record.serial_rate);
+        if (i == 0) {
+            EXPECT_EQ(L"办公室", Text(r.record.ap_ssid)) << reply;   // raw in code page 936
+        }
+    }
+
+    std::string list = tool.Ask(ModuleAddress(1), proto::kApListRequest);
+    sent.push_back({1, proto::kApListRequest});
+    EXPECT_EQ((std::vector<std::wstring>{L"办公室", L"Workshop-2G", L"Guest"}), ApNames(list)) << list;
+
+    std::wstring mac = ModuleMac(2);
+    proto::SettingsTexts texts = {L"57600", L"198.51.100.77", L"9000", L"车间", L"new/pass", mac.c_str()};
+    zo::String settings;
+    proto::BuildSettings(texts, settings);
+    zo::Memory<char> bytes;
+    int n = proto::BuildWriteRequest(settings, bytes);
+    ASSERT_GT(n, 0);
+    std::string write(bytes.data, static_cast<size_t>(n));
+    Read changed, after;
+    ReadReply(tool.Ask(ModuleAddress(2), write), changed);
+    sent.push_back({2, write});
+    ReadReply(tool.Ask(ModuleAddress(2), proto::kReadRequest), after);
+    sent.push_back({2, proto::kReadRequest});
+    const wchar_t* expected = L"57600|198.51.100.77|9000|车间|new/pass";
+    for (Read* r : {&changed, &after}) {
+        ASSERT_TRUE(r->parsed);
+        std::wstring got = std::to_wstring(r->record.serial_rate) + L"|" + Text(r->record.serv_host) + L"|" +
+                           std::to_wstring(r->record.serv_port) + L"|" + Text(r->record.ap_ssid) + L"|" +
+                           Text(r->record.ap_pass);
+        EXPECT_EQ(expected, got);
+        EXPECT_EQ(mac, Text(r->record.mac));
+    }
+
+    for (const char* other : {"hello", "get_net_modle_param\n", "get_net_modle_para"}) {
+        EXPECT_TRUE(Unanswered(tool, sim, 1, other)) << other;
+        sent.push_back({1, other});
+        sent.push_back({0, proto::kReadRequest});
+    }
+
+    std::vector<simlog::Record> log = sim.Log();
+    ASSERT_EQ(sent.size(), log.size());
+    for (size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(sent[i].first, log[i].module) << i;
+        EXPECT_EQ(sent[i].second, log[i].bytes) << i;
+        EXPECT_EQ(":6643", log[i].sender.substr(log[i].sender.size() - 5)) << log[i].sender;
+    }
+    EXPECT_EQ(0u, sim.Stop());
+}
+
+TEST(ModuleSimulator, EveryModuleAnswersABroadcast) {
+    ZO_REQUIRE_TEST_NETWORK();
+    ToolPort tool;
+    ASSERT_TRUE(tool.Bound());
+    Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 4"));
+    tool.Send(zo::IP("255.255.255.255"), proto::kReadRequest);
+    std::vector<std::wstring> macs;
+    std::string reply;
+    while (macs.size() < 4 && tool.Next(reply, kReplyMs)) {
+        Read r;
+        ReadReply(reply, r);
+        ASSERT_TRUE(r.parsed) << reply;
+        macs.push_back(Text(r.record.mac));
+    }
+    std::sort(macs.begin(), macs.end());
+    EXPECT_EQ((std::vector<std::wstring>{ModuleMac(0), ModuleMac(1), ModuleMac(2), ModuleMac(3)}), macs);
+    std::vector<simlog::Record> log = sim.Log();
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ(simlog::kBroadcast, log[0].module);
+    EXPECT_EQ(proto::kReadRequest, log[0].bytes);
+}
+
+// One module per switch; module 0 behaves.
+TEST(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
+    ZO_REQUIRE_TEST_NETWORK();
+    ToolPort tool;
+    ASSERT_TRUE(tool.Bound());
+    Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 8 --no-mac 1 --same-mac 2 --garbage 3 --truncated 4 --silent 5 --utf8 6 "
+                          L"--late 7:1000"));
+    const std::string utf8Name = "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4";   // 办公室
+    struct Row {
+        const char* name;
+        int module;
+        const char* request;
+        // Empty when the reply is as the switch says, else what is wrong.
+        std::string (*wrong)(const std::string& reply, const Read& read, const std::string& utf8Name);
+    } rows[] = {
+        {"--no-mac", 1, proto::kReadRequest,
+         [](const std::string& reply, const Read& r, const std::string&) {
+             return r.parsed && !r.report.FindProperty(L"mac") && r.record.ether_ip == ModuleAddress(1)
+                        ? std::string()
+                        : reply;
+         }},
+        {"--same-mac", 2, proto::kReadRequest,
+         [](const std::string& reply, const Read& r, const std::string&) {
+             return r.parsed && r.record.mac == ModuleMac(0).c_str() && r.record.ether_ip == ModuleAddress(2)
+                        ? std::string()
+                        : reply;
+         }},
+        {"--garbage report", 3, proto::kReadRequest,
+         [](const std::string& reply, const Read& r, const std::string&) {
+             return !reply.empty() && !r.parsed ? std::string() : "empty or JSON: " + reply;
+         }},
+        {"--garbage list", 3, proto::kApListRequest,
+         [](const std::string& reply, const Read& r, const std::string&) {
+             return !reply.empty() && !r.parsed && ApNames(reply).empty() ? std::string() : "a list: " + reply;
+         }},
+        {"--truncated", 4, proto::kReadRequest,
+         [](const std::string& reply, const Read& r, const std::string&) {
+             return reply.compare(0, 8, "{\"mac\":\"") == 0 && !r.parsed ? std::string() : reply;
+         }},
+        {"--truncated list", 4, proto::kApListRequest,
+         [](const std::string& reply, const Read&, const std::string&) {
+             return ApNames(reply).size() == 3 ? std::string() : "the list is cut: " + reply;
+         }},
+        {"--utf8 report", 6, proto::kReadRequest,
+         [](const std::string& reply, const Read& r, const std::string& name) {
+             return reply.find("\"ap_ssid\":\"" + name + "\"") != std::string::npos && r.parsed &&
+                            r.record.mac == ModuleMac(6).c_str() && r.record.ap_ssid.Length() == 5
+                        ? std::string()
+                        : reply;
+         }},
+        {"--utf8 list", 6, proto::kApListRequest,
+         [](const std::string& reply, const Read&, const std::string& name) {
+             return reply.compare(0, 7 + name.size() + 1, "+CWLAP:" + name + "\n") == 0 && ApNames(reply).size() == 3
+                        ? std::string()
+                        : reply;
+         }},
+    };
+    for (const Row& row : rows) {
+        std::string reply = tool.Ask(ModuleAddress(row.module), row.request);
+        Read r;
+        ReadReply(reply, r);
+        EXPECT_EQ("", row.wrong(reply, r, utf8Name)) << row.name;
+    }
+
+    EXPECT_TRUE(Unanswered(tool, sim, 5, proto::kReadRequest)) << "--silent";
+    EXPECT_TRUE(Unanswered(tool, sim, 5, proto::kApListRequest)) << "--silent";
+
+    // --late: module 0, asked afterwards, answers first; the late one follows
+    // no sooner than its delay.
+    DWORD asked = GetTickCount();
+    tool.Send(ModuleAddress(7), proto::kReadRequest);
+    tool.Send(ModuleAddress(0), proto::kReadRequest);
+    std::string first, second;
+    ASSERT_TRUE(tool.Next(first, kReplyMs));
+    ASSERT_TRUE(tool.Next(second, kReplyMs));
+    DWORD late = GetTickCount() - asked;
+    Read a, b;
+    ReadReply(first, a);
+    ReadReply(second, b);
+    EXPECT_EQ(ModuleMac(0), Text(a.record.mac)) << "--late held up another module";
+    EXPECT_EQ(ModuleMac(7), Text(b.record.mac));
+    EXPECT_GE(late, 1000u - 20u) << "--late answered early";
+    EXPECT_EQ(0u, sim.Stop());
+}
+
+} // namespace
