@@ -9,13 +9,17 @@ namespace zo {
 UDPReceiver::UDPReceiver() : winsockStarted(StartWinsock() == 0) {}
 
 UDPReceiver::~UDPReceiver() {
+    Stop();
+    if (winsockStarted) WSACleanup();
+}
+
+void UDPReceiver::Stop() {
     // Closing the socket makes the blocked recvfrom fail, so the wait ends
     // once the handler call in progress (if any) has returned.
     socket.Close();
     if (thread.Handle()) thread.Wait(INFINITE);
     datagramHandler.Unbind();
     thread.Close();
-    if (winsockStarted) WSACleanup();
 }
 
 bool UDPReceiver::Tune(unsigned short port) {

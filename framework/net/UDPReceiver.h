@@ -31,6 +31,10 @@ public:
     // or when the thread cannot start; then the receiver stays idle.
     bool Tune(unsigned short port);
     Socket* GetSocket() { return &socket; }
+    // Closes the socket and waits for the receive thread, so no handler call
+    // runs once it returns; the handler is released (set it again before
+    // tuning the receiver anew).
+    void Stop();
     // The receive thread is alive (it ends on teardown or a receive error).
     bool IsRunning() const { return thread.IsRunning(); }
 

@@ -58,6 +58,27 @@ void Layout::SetRect(int left, int top, int width, int height) {
     }
 }
 
+void Layout::Need(int& width, int& height) const {
+    width = height = 0;
+    bool leftToRight = (flags & kLeftToRight) != 0;
+    for (unsigned i = 0, n = Count(); i < n; ++i) {
+        const Layout* c = Element(i);
+        int w, h;
+        c->Need(w, h);
+        int& along = leftToRight ? w : h;
+        if (along < c->fixed) along = c->fixed;
+        w += c->marginLeft + c->marginRight;
+        h += c->marginTop + c->marginBottom;
+        if (leftToRight) {
+            width += w;
+            if (height < h) height = h;
+        } else {
+            height += h;
+            if (width < w) width = w;
+        }
+    }
+}
+
 void Layout::SetWindow(HWND hwnd) {
     CloseControl();
     window = hwnd;

@@ -42,6 +42,11 @@ public:
     // siblings again.
     virtual void Update(HWND owner);
 
+    // The smallest rectangle (without this node's own margins) in which
+    // every descendant gets at least its fixed length plus its margins, and
+    // nested rows and columns their own such rectangle.
+    void Need(int& width, int& height) const;
+
     // Stores the rectangle, moves the attached window there and splits it
     // among the children.
     void SetRect(int left, int top, int width, int height);

@@ -1,0 +1,58 @@
+// DatagramQueue: carries datagrams from the receive thread to the UI thread.
+// The receive thread does the heavy part of each one (the kind test,
+// decoding, parsing) and pushes the result; the UI thread pops them in
+// arrival order. The queue owns the entries it holds and hands each to the
+// popper. It is bounded by the bytes pending: under a flood the oldest
+// entries are dropped and counted, so memory never grows without bound.
+#pragma once
+#include <cstddef>
+#include <deque>
+#include <mutex>
+
+#include "core/Base.h"
+#include "core/String.h"
+#include "data/Json.h"
+#include "net/SOCKADDR.h"
+
+struct Datagram : public zo::_struct {
+    bool apList = false;   // "+CWLAP:" list; text holds what follows the prefix
+    bool parsed = false;   // a report whose text parsed; report holds it
+    zo::String text;       // the decoded bytes
+    zo::Json report;
+    int length = 0;        // bytes on the wire
+    zo::SOCKADDR from;
+
+    // What the entry weighs against the queue's bound: its bytes, their
+    // decoding and a share for the parsed tree.
+    size_t Cost() const { return sizeof(Datagram) + 4u * static_cast<size_t>(length) + 2u * text.Length(); }
+};
+
+class DatagramQueue {
+public:
+    static const size_t kDefaultLimit = 16u << 20;
+
+    explicit DatagramQueue(size_t limitBytes = kDefaultLimit) : limit(limitBytes) {}
+    ~DatagramQueue();
+    DatagramQueue(const DatagramQueue&) = delete;
+    DatagramQueue& operator=(const DatagramQueue&) = delete;
+
+    // Takes the entry (null is ignored). True when the consumer must be
+    // woken: the queue had no wake outstanding. Older entries are dropped
+    // while the pending cost exceeds the bound; the newest always stays.
+    bool Push(Datagram* d);
+    // The oldest entry, now the caller's; null when empty, which also ends
+    // the outstanding wake so the next Push asks for a new one.
+    Datagram* Pop();
+    // Entries dropped since the last call.
+    unsigned TakeDropped();
+    size_t PendingCost() const;
+    size_t Count() const;
+
+private:
+    mutable std::mutex lock;
+    std::deque<Datagram*> entries;
+    size_t pending = 0;
+    size_t limit;
+    unsigned dropped = 0;
+    bool wakeOutstanding = false;
+};

@@ -1,0 +1,469 @@
+// The main window: construction, controls and layout, the handlers that
+// wire them to the protocol, and the hand-over of datagrams to the UI thread.
+#include "app/MainFrm.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "app/ModuleProtocol.h"
+#include "app/Resource.h"
+#include "core/Print.h"
+#include "core/StringList.h"
+#include "data/WndPosKeeper.h"
+
+const wchar_t MainFrm::kDefaultHosts[] = L"modules.example.com,";
+const wchar_t MainFrm::kBaudRates[] = L"9600,19200,38400,57600,115200";
+
+namespace {
+
+const UINT_PTR kDrainTimer = 1;
+
+// The layout tree, a node a row, each appended as the last child of its
+// parent (an earlier row; -1 is the root). A row arranges its children left
+// to right, a column top to bottom; fixed is the length along the parent's
+// axis; the margins are left, top, right, bottom. The labels sit 3 pixels
+// lower than the boxes beside them so their texts line up.
+struct NodeRow {
+    const wchar_t* name;
+    int parent;
+    bool row;
+    int fixed;
+    float weight;
+    int left, top, right, bottom;
+    zo::IWnd* (*control)(MainFrm& f);   // null: the node shows no window
+};
+
+#define SHOWS(member) [](MainFrm& f) -> zo::IWnd* { return &f.member; }
+
+const NodeRow kLayout[] = {
+    {L"A", -1, true, 90, 0, 0, 0, 0, 0, nullptr},
+    {L"A1", 0, true, 350, 0, 0, 0, 0, 0, SHOWS(serialGroup)},
+    {L"A1a", 1, false, 110, 0, 10, 53, 10, 10, SHOWS(baudLabel)},
+    {L"A1b", 1, false, 0, 1, 10, 50, 10, 10, SHOWS(baudBox)},
+    {L"A2", 0, true, 0, 1, 20, 0, 0, 0, SHOWS(moduleGroup)},
+    {L"A2a", 4, false, 0, 1, 10, 50, 10, 10, SHOWS(moduleBox)},
+    {L"A2b", 4, false, 200, 0, 10, 50, 10, 10, SHOWS(searchButton)},
+    {L"B", -1, true, 90, 0, 0, 30, 0, 0, SHOWS(serverGroup)},
+    {L"B1", 7, false, 120, 0, 10, 53, 0, 10, SHOWS(hostLabel)},
+    {L"B2", 7, false, 200, 0, 10, 50, 0, 10, SHOWS(hostBox)},
+    {L"B3", 7, false, 70, 0, 120, 53, 0, 10, SHOWS(portLabel)},
+    {L"B4", 7, false, 160, 0, 0, 50, 10, 10, SHOWS(portEdit)},
+    {L"C", -1, true, 90, 0, 0, 30, 0, 0, SHOWS(wifiGroup)},
+    {L"C1", 12, false, 120, 0, 10, 53, 0, 10, SHOWS(apLabel)},
+    {L"C2", 12, false, 200, 0, 10, 50, 0, 10, SHOWS(apBox)},
+    {L"C3", 12, false, 60, 0, 10, 50, 0, 10, SHOWS(apRefreshButton)},
+    {L"C4", 12, false, 60, 0, 50, 53, 0, 10, SHOWS(passLabel)},
+    {L"C5", 12, false, 160, 0, 10, 50, 10, 10, SHOWS(passEdit)},
+    // D keeps the node defaults: a column of weight 1.
+    {L"D", -1, false, 0, 1, 0, 0, 0, 0, nullptr},
+    {L"D1", 18, true, 0, 1, 0, 40, 0, 0, nullptr},
+    {L"D1a", 19, false, 0, 1, 0, 0, 30, 0, SHOWS(infoEdit)},
+    {L"D1b", 19, false, 150, 0, 0, 0, 0, 0, nullptr},
+    {L"D1b1", 21, false, 30, 0, 0, 0, 0, 0, SHOWS(addressEdit)},
+    {L"D1b2", 21, false, 40, 0, 0, 20, 0, 0, SHOWS(refreshButton)},
+    {L"D1b3", 21, false, 40, 0, 0, 20, 0, 0, SHOWS(saveButton)},
+};
+
+#undef SHOWS
+
+HICON LoadAppIcon(int size) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
+                                         size, size, LR_DEFAULTCOLOR));
+}
+
+// Selects the entry whose text is exactly text; -1 when none is.
+int SelectExact(const zo::ComboBox& box, const wchar_t* text) {
+    zo::String item;
+    for (int i = 0, n = box.GetCount(); i < n; ++i) {
+        if (box.GetItemText(static_cast<unsigned>(i), item) && item == text) {
+            box.SetSelection(i);
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+MainFrm::MainFrm() {
+    root.name = L"Root";
+    root.marginLeft = root.marginTop = root.marginRight = root.marginBottom = 10;
+    root.weight = 0;
+
+    serialGroup.createInfo->title = L"串口设置";
+    serverGroup.createInfo->title = L"服务器设置";
+    moduleGroup.createInfo->title = L"网络模块";
+    wifiGroup.createInfo->title = L"WIFI 设置";
+    baudLabel.createInfo->title = L"串口速率:";
+    hostLabel.createInfo->title = L"IP地址/域名:";
+    portLabel.createInfo->title = L"端口:";
+    apLabel.createInfo->title = L"可用WIFI:";
+    passLabel.createInfo->title = L"密码:";
+    infoEdit.createInfo->style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL;
+    searchButton.createInfo->title = L"搜索联网模块";
+    apRefreshButton.createInfo->title = L"刷新";
+    refreshButton.createInfo->title = L"刷新";
+    saveButton.createInfo->title = L"保存";
+
+    buttonFont.SetSize(16);
+    buttonFont.Realize();
+    createInfo->exStyle |= WS_EX_COMPOSITED;
+    root.SetView(this);
+    createInfo->title = L"网络模块设置工具";
+
+    zo::WndPosKeeper* keeper = zo::WndPosKeeper::Instance();
+    keeper->restoreFlags = zo::WndPosKeeper::restoreAll;
+    keeper->Register(this, L"main");
+
+    createEvent.Add(this, &MainFrm::OnCreate);
+    commandEvent.Add(this, &MainFrm::OnCommand);
+    AddMessageHandler(WM_DATAGRAMS, WM_DATAGRAMS, this, &MainFrm::OnDatagrams);
+    AddMessageHandler(WM_TIMER, WM_TIMER, this, &MainFrm::OnDrainTimer);
+    AddMessageHandler(WM_SWEEP_DONE, WM_SWEEP_DONE, this, &MainFrm::OnSweepDone);
+    AddMessageHandler(WM_DESTROY, WM_DESTROY, this, &MainFrm::OnDestroy);
+    sweepStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+    // Requests go out of one socket that may broadcast; replies come to
+    // port 6643 whatever port a request left from.
+    zo::Socket* s = sender.GetSocket();
+    if (s->Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+        BOOL on = TRUE;
+        s->SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
+        zo::SOCKADDR all;
+        all.SetIp(zo::IP(zo::IP::None));
+        all.SetPortW(proto::kModulePort);
+        s->Connect(all);
+    }
+    receiver.datagramHandler.Bind(this, &MainFrm::OnDatagram);
+    receiver.Tune(proto::kToolPort);
+
+    // The layout tree is built now so the smallest client size follows
+    // from it; the controls are attached once they exist.
+    BuildLayout();
+    int needX = 0, needY = 0;
+    root.Need(needX, needY);
+    minClientSize = zo::Twin32{needX + root.marginLeft + root.marginRight,
+                               needY + root.marginTop + root.marginBottom};
+}
+
+MainFrm::~MainFrm() {
+    // No reply handler runs from here on.
+    receiver.Stop();
+    // The sweep uses the sending socket: it ends (within one interval) first.
+    if (sweepStop) SetEvent(sweepStop);
+    if (sweepThread.Handle()) sweepThread.Wait(INFINITE);
+    sweepThread.Close();
+    modules.Clear();
+    selected = nullptr;
+    sender.Close();
+    if (sweepStop) CloseHandle(sweepStop);
+    if (smallIcon) DestroyIcon(smallIcon);
+    if (bigIcon) DestroyIcon(bigIcon);
+    zo::WndPosKeeper::Instance()->Unregister(this);
+}
+
+void MainFrm::BuildLayout() {
+    static_assert(sizeof(kLayout) / sizeof(kLayout[0]) == kLayoutNodes, "one node per row");
+    for (unsigned i = 0; i < kLayoutNodes; ++i) {
+        const NodeRow& r = kLayout[i];
+        zo::Layout* parent = r.parent < 0 ? &root : nodes[r.parent];
+        zo::Layout* n = parent ? parent->Add() : nullptr;
+        nodes[i] = n;
+        if (!n) continue;
+        n->name = r.name;
+        n->flags = r.row ? zo::Layout::kLeftToRight : 0;
+        n->fixed = r.fixed;
+        n->weight = r.weight;
+        n->marginLeft = r.left;
+        n->marginTop = r.top;
+        n->marginRight = r.right;
+        n->marginBottom = r.bottom;
+    }
+}
+
+void MainFrm::AttachControls() {
+    for (unsigned i = 0; i < kLayoutNodes; ++i)
+        if (nodes[i] && kLayout[i].control) nodes[i]->SetWindow(kLayout[i].control(*this)->Handle());
+}
+
+zo::Layout* MainFrm::Node(const wchar_t* name) const {
+    for (unsigned i = 0; i < kLayoutNodes; ++i)
+        if (nodes[i] && nodes[i]->name == name) return nodes[i];
+    return nullptr;
+}
+
+void MainFrm::OnCreate(zo::IWnd*) {
+    smallIcon = LoadAppIcon(16);
+    bigIcon = LoadAppIcon(32);
+    if (smallIcon) Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    if (bigIcon) Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+
+    zo::Font* font = zo::GetDefaultFont();
+    font->SetSize(20);
+    font->Realize();
+    HFONT small = buttonFont.Handle() ? buttonFont.Handle() : font->Handle();
+    HWND me = Handle();
+
+    moduleBox.Create(me);
+    moduleGroup.Create(me);
+    searchButton.Create(me);
+    searchButton.Send(WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
+    serialGroup.Create(me);
+    serverGroup.Create(me);
+    baudBox.Create(me);
+    zo::StringList rates;
+    rates.Split(kBaudRates, L",");
+    for (unsigned i = 0; i < rates.Count(); ++i) baudBox.InsertItem(zo::NPOS, rates[i].Handle());
+    baudLabel.Create(me);
+    hostLabel.Create(me);
+    portLabel.Create(me);
+    hostBox.Create(me);
+    zo::String hosts;
+    hosts = proto::LocalAddress().ToString();
+    hosts.Prepend(kDefaultHosts);
+    zo::StringList hostItems;
+    hostItems.Split(hosts.Handle(), L",");
+    for (unsigned i = 0; i < hostItems.Count(); ++i) hostBox.InsertItem(zo::NPOS, hostItems[i].Handle());
+    portEdit.Create(me);
+    wifiGroup.Create(me);
+    apLabel.Create(me);
+    apBox.Create(me);
+    apRefreshButton.Create(me);
+    apRefreshButton.Send(WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
+    passLabel.Create(me);
+    passEdit.Create(me);
+    infoEdit.Create(me);
+    addressEdit.Create(me);
+    refreshButton.Create(me);
+    saveButton.Create(me);
+
+    AttachControls();
+    // Places the controls now: nothing promises a size message after this.
+    root.Update(nullptr);
+
+    // Datagrams that came before the window existed are waiting: from now
+    // on the receive thread wakes this window, and this first wake takes
+    // whatever is already queued, in order.
+    uiWindow.store(me);
+    Post(WM_DATAGRAMS);
+}
+
+void MainFrm::OnCommand(unsigned short, unsigned short code, zo::IWnd* source) {
+    if (!source) return;
+    if (source == &searchButton)
+        StartSweep();
+    else if (source == &saveButton)
+        Save();
+    else if (source == &apRefreshButton)
+        SendToModule(proto::kApListRequest, 0);
+    else if (source == &refreshButton)
+        RefreshByAddress();
+    if (source == &moduleBox && code == CBN_SELCHANGE) ChooseModule();
+}
+
+void MainFrm::ShowModule(ModleParam* record) {
+    if (!record) return;
+    hostBox.SetText(record->serv_host.Handle() ? record->serv_host.Handle() : L"");
+    zo::String text;
+    text.Format(L"%d", record->serv_port);
+    portEdit.SetText(text.Handle());
+
+    // Each box shows exactly this module's value, so a later save cannot
+    // write the previous module's baud rate or access point into this one.
+    text.Format(L"%d", record->serial_rate);
+    if (SelectExact(baudBox, text.Handle()) < 0) {
+        baudBox.SetSelection(-1);
+        baudBox.SetText(text.Handle());
+    }
+    const wchar_t* ssid = record->ap_ssid.Handle() ? record->ap_ssid.Handle() : L"";
+    if (!*ssid) {
+        apBox.SetSelection(-1);
+        apBox.SetText(L"");
+    } else if (SelectExact(apBox, ssid) < 0) {
+        int i = apBox.InsertItem(zo::NPOS, ssid);
+        if (i >= 0) apBox.SetSelection(i);
+    }
+
+    passEdit.SetText(record->ap_pass.Handle() ? record->ap_pass.Handle() : L"");
+    zo::String dotted;
+    dotted = record->ether_ip.ToString();
+    addressEdit.SetText(dotted.Handle());
+    proto::AddressLines(*record, text);
+    infoEdit.SetText(text.Handle());
+    selected = record;
+}
+
+void MainFrm::StartSweep() {
+    // A second click while a sweep runs starts nothing: the button is
+    // disabled here, on the click, and enabled again when the sweep ends.
+    if (sweeping.load()) return;
+    if (sweepThread.Handle()) {
+        sweepThread.Wait(INFINITE);
+        sweepThread.Close();
+    }
+    searchButton.Enable(false);
+    sweeping.store(true);
+    if (sweepStop) ResetEvent(sweepStop);
+    if (!sweepThread.StartThread(this, &MainFrm::SweepModules, proto::kReadRequest, 0)) {
+        sweeping.store(false);
+        searchButton.Enable(true);
+    }
+}
+
+void MainFrm::SweepModules(const char* request, int length) {
+    if (length == 0) length = static_cast<int>(strlen(request));
+    zo::IP local = proto::LocalAddress();
+    for (unsigned k = 1; k <= 254; ++k) {
+        sender.SendTo(request, length, proto::kModulePort, proto::SweepHost(local, k));
+        // Modules are not flooded: one request every 50 ms. The wait ends
+        // early when the window goes, so the sweep never outlives it long.
+        if (!sweepStop || WaitForSingleObject(sweepStop, kSweepIntervalMs) == WAIT_OBJECT_0) break;
+    }
+    HWND h = uiWindow.load();
+    if (h) PostMessageW(h, WM_SWEEP_DONE, 0, 0);
+}
+
+void MainFrm::OnSweepDone(zo::Message*, zo::IWnd*) {
+    if (sweepThread.Handle()) {
+        sweepThread.Wait(INFINITE);   // it posted this as its last act
+        sweepThread.Close();
+    }
+    sweeping.store(false);
+    searchButton.Enable(true);
+}
+
+void MainFrm::SendToModule(const char* data, int length) {
+    if (!selected || !data) return;
+    if (length == 0) length = static_cast<int>(strlen(data));
+    sender.SendTo(data, length, proto::kModulePort, selected->ether_ip);
+}
+
+bool MainFrm::CollectSettings(zo::String& out) {
+    if (!selected) return false;
+    zo::String baud, host, port, ssid, pass;
+    baudBox.GetText(baud);
+    hostBox.GetText(host);
+    portEdit.GetText(port);
+    apBox.GetText(ssid);
+    passEdit.GetText(pass);
+    proto::SettingsTexts texts = {baud.Handle(), host.Handle(), port.Handle(),
+                                  ssid.Handle(), pass.Handle(), selected->mac.Handle()};
+    proto::BuildSettings(texts, out);
+    return true;
+}
+
+void MainFrm::Save() {
+    zo::String settings;
+    if (!CollectSettings(settings)) {
+        MessageBoxW(Handle(), L"请先选择一个模块", L"Error", MB_ICONERROR | MB_OK);
+        return;
+    }
+    zo::Memory<char> bytes;
+    int n = proto::BuildWriteRequest(settings, bytes);
+    if (n > 0) SendToModule(bytes.data, n);
+}
+
+void MainFrm::RefreshByAddress() {
+    zo::String text;
+    addressEdit.GetText(text);
+    zo::IP ip(text.Handle() ? text.Handle() : L"");
+    sender.SendTo(proto::kReadRequest, static_cast<int>(strlen(proto::kReadRequest)), proto::kModulePort, ip);
+}
+
+void MainFrm::ChooseModule() {
+    int i = moduleBox.GetSelection();
+    zo::String mac;
+    if (i < 0 || !moduleBox.GetItemText(static_cast<unsigned>(i), mac)) return;
+    if (ModleParam* record = FindModule(mac.Handle())) ShowModule(record);
+}
+
+ModleParam* MainFrm::FindModule(const wchar_t* mac) { return proto::FindModule(modules, mac); }
+
+ModleParam* MainFrm::MergeReport(const zo::Json& report, bool& existed) {
+    return proto::MergeReport(modules, report, existed);
+}
+
+void MainFrm::FillAccessPoints(const wchar_t* text) {
+    zo::String shown;
+    apBox.GetText(shown);
+    apBox.Clear();
+    apBox.InsertItem(zo::NPOS, shown.Handle() ? shown.Handle() : L"");
+    zo::StringList names;
+    proto::AccessPointNames(text, names);
+    for (unsigned i = 0; i < names.Count(); ++i) apBox.InsertItem(zo::NPOS, names[i].Handle());
+    apBox.SelectText(shown.Handle() ? shown.Handle() : L"");
+}
+
+void MainFrm::OnDatagram(char* data, int length, zo::SOCKADDR& from) {
+    Datagram* d = new Datagram;
+    if (!d) return;
+    d->length = length;
+    d->from = from;
+    if (proto::IsApList(data, length)) {
+        d->apList = true;
+        proto::DecodeDatagram(data + proto::kApListPrefixLength, length - proto::kApListPrefixLength, d->text);
+    } else {
+        proto::DecodeDatagram(data, length, d->text);
+        d->parsed = proto::ParseReport(d->text, d->report);
+    }
+    if (queue.Push(d)) WakeUi();
+}
+
+void MainFrm::WakeUi() {
+    HWND h = uiWindow.load();
+    if (h) PostMessageW(h, WM_DATAGRAMS, 0, 0);
+}
+
+void MainFrm::HandleDatagram(Datagram& d) {
+    if (d.apList) {
+        FillAccessPoints(d.text.Handle() ? d.text.Handle() : L"");
+    } else {
+        zo::Print(L"%s", d.text.Handle() ? d.text.Handle() : L"");
+        if (d.parsed) {
+            bool existed = false;
+            ModleParam* record = MergeReport(d.report, existed);
+            if (record) {
+                if (!existed) moduleBox.InsertItem(zo::NPOS, record->mac.Handle() ? record->mac.Handle() : L"");
+                // While one module is known its reports refresh the boxes.
+                if (moduleBox.GetCount() == 1) {
+                    moduleBox.SetSelection(0);
+                    ShowModule(record);
+                }
+            }
+        }
+    }
+    zo::PrintA("recv: %d,%s", d.length, d.from.GetIp().ToString());
+}
+
+void MainFrm::DrainQueue() {
+    KillTimer(Handle(), kDrainTimer);
+    auto start = std::chrono::steady_clock::now();
+    while (Datagram* d = queue.Pop()) {
+        HandleDatagram(*d);
+        delete d;
+        if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(kDrainSliceMs)) {
+            // The rest waits for a timer, which comes after input and painting.
+            SetTimer(Handle(), kDrainTimer, USER_TIMER_MINIMUM, nullptr);
+            break;
+        }
+    }
+    if (unsigned dropped = queue.TakeDropped())
+        zo::PrintA("recv: %u datagrams dropped, too many were waiting", dropped);
+}
+
+void MainFrm::OnDatagrams(zo::Message* m, zo::IWnd*) {
+    m->flags |= zo::Message::handled;
+    if (uiWindow.load()) DrainQueue();
+}
+
+void MainFrm::OnDrainTimer(zo::Message* m, zo::IWnd*) {
+    if (m->wParam != kDrainTimer) return;
+    m->flags |= zo::Message::handled;
+    if (uiWindow.load()) DrainQueue();
+}
+
+void MainFrm::OnDestroy(zo::Message*, zo::IWnd*) {
+    uiWindow.store(nullptr);
+    KillTimer(Handle(), kDrainTimer);
+    if (sweepStop) SetEvent(sweepStop);
+}

@@ -1,0 +1,201 @@
+// The module protocol: bytes in, records and texts out.
+#include "app/ModuleProtocol.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "net/Host.h"
+
+namespace proto {
+
+const char kReadRequest[] = "get_net_modle_param";
+const char kApListRequest[] = "get_ap_list";
+const char kWriteRequest[] = "set_net_modle_param";
+const char kApListPrefix[] = "+CWLAP:";
+
+bool IsApList(const char* data, int length) {
+    return data && length > kApListPrefixLength && memcmp(data, kApListPrefix, kApListPrefixLength) == 0;
+}
+
+namespace {
+
+// Appends the decoding of n bytes that hold no broken pair.
+void AppendDecoded(const char* data, int n, zo::String& out) {
+    if (n <= 0) return;
+    int units = MultiByteToWideChar(CP_THREAD_ACP, 0, data, n, nullptr, 0);
+    if (units <= 0) return;
+    zo::Memory<wchar_t> buffer;
+    if (!buffer.SetLength(static_cast<unsigned>(units))) return;
+    MultiByteToWideChar(CP_THREAD_ACP, 0, data, n, buffer.data, units);
+    out.CopyText(buffer.data, static_cast<unsigned>(units));
+}
+
+UINT ThreadCodePage() {
+    wchar_t text[8] = {};
+    // CP_THREAD_ACP has no lead-byte table of its own: ask which code page it is.
+    if (GetLocaleInfoW(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, text, 8) > 0) {
+        UINT cp = static_cast<UINT>(wcstoul(text, nullptr, 10));
+        if (cp) return cp;
+    }
+    return GetACP();
+}
+
+} // namespace
+
+void DecodeDatagram(const char* data, int length, zo::String& out) {
+    out = L"";
+    if (!data || length <= 0) return;
+    const void* nul = memchr(data, 0, static_cast<size_t>(length));
+    int n = nul ? static_cast<int>(static_cast<const char*>(nul) - data) : length;
+    UINT cp = ThreadCodePage();
+    int start = 0;
+    for (int i = 0; i < n; ++i) {
+        unsigned char b = static_cast<unsigned char>(data[i]);
+        if (b < 0x80 || !IsDBCSLeadByteEx(cp, b)) continue;
+        wchar_t pair[2];
+        if (i + 1 < n && MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, data + i, 2, pair, 2) == 1) {
+            ++i;   // a valid pair: decoded with the rest of the run
+            continue;
+        }
+        AppendDecoded(data + start, i - start, out);
+        out += L"\xFFFD";
+        start = i + 1;
+    }
+    AppendDecoded(data + start, n - start, out);
+}
+
+bool ParseReport(const zo::String& text, zo::Json& report) {
+    if (report.Parse(text.Handle() ? text.Handle() : L"", text.Length())) return true;
+    report.Release();
+    return false;
+}
+
+void ReadReport(const zo::Json& report, ModleParam& record) {
+    record.serv_host = report.PropertyStr(L"serv_host", L"");
+    record.serv_port = static_cast<unsigned short>(report.PropertyInt32(L"serv_port", 0));
+    record.serial_rate = report.PropertyInt32(L"serial_rate", 9600);
+    record.ap_ssid = report.PropertyStr(L"ap_ssid", L"");
+    record.ap_pass = report.PropertyStr(L"ap_pass", L"");
+    record.ether_ip = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"ether_ip", 0)));
+    record.ether_gate = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"ether_gate", 0)));
+    record.wifi_ip = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"wifi_ip", 0)));
+    record.wifi_gate = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"wifi_gate", 0)));
+    record.mac = report.PropertyStr(L"mac", L"");
+}
+
+ModleParam* FindModule(const zo::ObjectList<ModleParam>& modules, const wchar_t* mac) {
+    if (!mac) mac = L"";
+    for (unsigned i = 0; i < modules.Count(); ++i) {
+        ModleParam* m = modules.Element(i);
+        if (m->mac == mac) return m;
+    }
+    return nullptr;
+}
+
+ModleParam* MergeReport(zo::ObjectList<ModleParam>& modules, const zo::Json& report, bool& existed) {
+    ModleParam* record = FindModule(modules, report.PropertyStr(L"mac", L""));
+    existed = record != nullptr;
+    if (!record) record = modules.Add();
+    if (record) ReadReport(report, *record);
+    return record;
+}
+
+unsigned AccessPointNames(const wchar_t* text, zo::StringList& names) {
+    zo::StringList pieces;
+    pieces.Split(text ? text : L"", L"\n");
+    unsigned pairs = pieces.Count() / 2;
+    unsigned added = 0;
+    for (unsigned i = 0; i < pairs; ++i)
+        if (names.Add(pieces[2 * i].Handle()) != zo::NPOS) ++added;
+    return added;
+}
+
+int BaudFromText(const wchar_t* text) {
+    if (!text || !*text) return 9600;
+    int value = static_cast<int>(wcstoul(text, nullptr, 10));
+    return value <= 0 ? 9600 : value;
+}
+
+unsigned short PortFromText(const wchar_t* text) {
+    if (!text || !*text) return 0;
+    return static_cast<unsigned short>(wcstoul(text, nullptr, 10) & 0xFFFF);
+}
+
+void BuildSettings(const SettingsTexts& texts, zo::String& out) {
+    zo::Json o;
+    o.SetPropertyInt32(L"serial_rate", BaudFromText(texts.baud));
+    o.SetPropertyStr(L"serv_host", texts.host ? texts.host : L"");
+    o.SetPropertyInt32(L"serv_port", PortFromText(texts.port));
+    o.SetPropertyStr(L"ap_ssid", texts.ssid ? texts.ssid : L"");
+    o.SetPropertyStr(L"ap_pass", texts.pass ? texts.pass : L"");
+    o.SetPropertyStr(L"mac", texts.mac ? texts.mac : L"");
+    zo::String indent;
+    o.ToString(out, indent, false);
+}
+
+int BuildWriteRequest(const zo::String& settings, zo::Memory<char>& out) {
+    zo::String text;
+    text = settings;
+    wchar_t name[sizeof(kWriteRequest)];
+    for (unsigned i = 0; i < sizeof(kWriteRequest); ++i) name[i] = static_cast<wchar_t>(kWriteRequest[i]);
+    text.Prepend(name);
+    return text.ToMultiByte(out);
+}
+
+namespace {
+long long AddressNumber(zo::IP ip) { return static_cast<long long>(static_cast<unsigned>(ip.ToLong())); }
+}
+
+void WriteReport(const ModleParam& record, zo::String& out) {
+    zo::Json o;
+    o.SetPropertyStr(L"mac", record.mac.Handle());
+    o.SetPropertyStr(L"serv_host", record.serv_host.Handle());
+    o.SetPropertyInt32(L"serv_port", record.serv_port);
+    o.SetPropertyInt32(L"serial_rate", record.serial_rate);
+    o.SetPropertyStr(L"ap_ssid", record.ap_ssid.Handle());
+    o.SetPropertyStr(L"ap_pass", record.ap_pass.Handle());
+    o.SetPropertyInt64(L"ether_ip", AddressNumber(record.ether_ip));
+    o.SetPropertyInt64(L"ether_gate", AddressNumber(record.ether_gate));
+    o.SetPropertyInt64(L"wifi_ip", AddressNumber(record.wifi_ip));
+    o.SetPropertyInt64(L"wifi_gate", AddressNumber(record.wifi_gate));
+    zo::String indent;
+    o.ToString(out, indent, false);
+}
+
+void ApplySettings(const zo::Json& settings, ModleParam& record) {
+    int n;
+    const wchar_t* text;
+    if (settings.GetPropertyInt32(L"serial_rate", n)) record.serial_rate = n;
+    if (settings.GetPropertyStr(L"serv_host", text)) record.serv_host = text;
+    if (settings.GetPropertyInt32(L"serv_port", n)) record.serv_port = static_cast<unsigned short>(n);
+    if (settings.GetPropertyStr(L"ap_ssid", text)) record.ap_ssid = text;
+    if (settings.GetPropertyStr(L"ap_pass", text)) record.ap_pass = text;
+}
+
+void AddressLines(const ModleParam& record, zo::String& out) {
+    static const wchar_t* const prefixes[4] = {L"网卡IP:   ", L"网关IP:   ", L"WIFIIP:   ", L"WIFI网关: "};
+    const zo::IP* addresses[4] = {&record.ether_ip, &record.ether_gate, &record.wifi_ip, &record.wifi_gate};
+    out = L"";
+    for (int i = 0; i < 4; ++i) {
+        zo::String line;
+        line.Format(L"%s%hs\r\n", prefixes[i], addresses[i]->ToString());
+        out += line;
+    }
+}
+
+zo::IP LocalAddress() {
+    WSADATA data;
+    bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    zo::IP ip;
+    zo::Host host;
+    if (host.Lookup(L"") && host.GetIpCount() > 0) ip = host.GetIp(0);
+    if (started) WSACleanup();
+    return ip;
+}
+
+zo::IP SweepHost(zo::IP local, unsigned k) {
+    // In network order the last octet is the highest byte.
+    return zo::IP((local.ToLong() & 0x00FFFFFFul) | ((static_cast<unsigned long>(k) & 0xFF) << 24));
+}
+
+} // namespace proto

@@ -1,0 +1,61 @@
+#include "support/Simulator.h"
+
+#include "support/Wait.h"
+
+namespace zotest {
+
+std::wstring BesideMe(const wchar_t* name) {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    size_t slash = dir.find_last_of(L"\\/");
+    return dir.substr(0, slash + 1) + name;
+}
+
+HANDLE StartProgram(const std::wstring& path, const std::wstring& args) {
+    std::wstring line = L"\"" + path + L"\" " + args;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+bool Simulator::Start(const std::wstring& args) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    folder = std::wstring(temp) + L"zo-sim-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(GetTickCount());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    logPath = folder + L"\\sim.log";
+    readyPath = folder + L"\\ready";
+    stopPath = folder + L"\\stop";
+    process = StartProgram(BesideMe(L"module_sim.exe"),
+                           L"--log \"" + logPath + L"\" --ready \"" + readyPath + L"\" --stop \"" + stopPath +
+                               L"\" " + args);
+    if (!process) return false;
+    return WaitUntil([&] {
+        return GetFileAttributesW(readyPath.c_str()) != INVALID_FILE_ATTRIBUTES ||
+               WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    }, 10000) && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
+void Simulator::Stop() {
+    if (!process) return;
+    HANDLE f = CreateFileW(stopPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    if (WaitForSingleObject(process, 1000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+    process = nullptr;
+    for (const std::wstring& f2 : {logPath, readyPath, stopPath}) DeleteFileW(f2.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+bool Simulator::WaitForRecords(size_t after, DWORD ms) const {
+    return WaitUntil([&] { return Log().size() > after; }, ms);
+}
+
+} // namespace zotest

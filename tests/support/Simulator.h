@@ -1,0 +1,41 @@
+// The module simulator as a child process of a test, and the programs that
+// sit beside the test executable. Only inside the private test network.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "core/Win.h"
+#include "tools/SimulatorLog.h"
+
+namespace zotest {
+
+// The full path of a program in the test executable's folder.
+std::wstring BesideMe(const wchar_t* name);
+
+// Starts a program with arguments; the process handle (owned by the caller)
+// or null.
+HANDLE StartProgram(const std::wstring& path, const std::wstring& args);
+
+class Simulator {
+public:
+    Simulator() {}
+    ~Simulator() { Stop(); }
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Starts module_sim.exe with its log and ready files in a fresh folder
+    // and waits until every module is bound; false when it does not come up.
+    bool Start(const std::wstring& args);
+    // Asks it to end, and ends it if it does not within a second.
+    void Stop();
+
+    std::vector<simlog::Record> Log() const { return simlog::ReadLog(logPath.c_str()); }
+    // Waits up to ms for the log to hold more than `after` records.
+    bool WaitForRecords(size_t after, DWORD ms = 5000) const;
+
+private:
+    HANDLE process = nullptr;
+    std::wstring folder, logPath, readyPath, stopPath;
+};
+
+} // namespace zotest
