@@ -2,10 +2,10 @@
 // file is append-only; each record is one text header line
 //   "<module> <sender ip>:<port> <length>\n"
 // then exactly <length> raw bytes and "\n". <module> is the index of the
-// module whose address the datagram was sent to, or "*" for one sent to any
-// other address (a broadcast, or the host's own). The simulator writes each
-// record with one call, so a reader may read while it runs; an unfinished
-// record at the end is left for the next read.
+// module whose address the datagram was sent to, or "*" for a broadcast,
+// which every module takes. The simulator writes each record with one call,
+// so a reader may read while it runs; an unfinished record at the end is
+// left for the next read.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -15,7 +15,7 @@
 
 namespace simlog {
 
-const int kBroadcast = -1;   // the module field of a record from the wildcard socket
+const int kBroadcast = -1;   // the module field of a broadcast's record
 
 struct Record {
     int module = kBroadcast;

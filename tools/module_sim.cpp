@@ -1,7 +1,7 @@
 // module_sim: serial-to-network modules simulated on the private test network
 // for the tool, its tests and trial runs. Module i owns a socket on its own
 // address (the first address + i) at port 6646 and answers from it, to the
-// address and port a request came from, through the protocol code the tool
+// address a request came from at the tool's port 6643, through the protocol code the tool
 // itself reads with; one more socket on the wildcard address takes the
 // broadcasts, which every module answers. The address a datagram was sent to
 // (IP_PKTINFO) decides which module it is for, whichever socket took it:
@@ -31,6 +31,7 @@
 // Requests: "get_net_modle_param" (exactly those 19 bytes) gets the report,
 // "get_ap_list" (exactly) the access-point list, "set_net_modle_param{...}"
 // changes the settings and gets the new report; anything else is only logged.
+// Datagrams to the host's other addresses are neither logged nor answered.
 // Texts in reports and lists go out raw, as a module's firmware writes them.
 // Module i: mac 5C:CF:7F:00:HH:LL (HHLL = i + 1), serv_host 198.51.100.10,
 // serv_port 8899 + i % 100, serial_rate 115200, ether_ip its address, access
@@ -432,7 +433,10 @@ void Simulator::Answer(Module& m, const char* data, int length, const zo::SOCKAD
     }
     if (m.silent) return;
     if (m.garbage) reply = GarbageBytes(m);
-    Reply r = {GetTickCount() + m.lateMs, m.index, from, reply};
+    // Replies go to the tool's port, whatever port the request left from.
+    zo::SOCKADDR to = from;
+    to.SetPortW(proto::kToolPort);
+    Reply r = {GetTickCount() + m.lateMs, m.index, to, reply};
     if (m.lateMs) pending.push_back(r);
     else Send(r);
 }
@@ -507,9 +511,12 @@ void Simulator::Drain(zo::Socket& s, Module* m) {
         Module* target = known ? Addressed(to) : m;
         // The limited broadcast or a directed one (last octet 255).
         bool broadcast = !target && (known ? (ntohl(to.ToLong()) & 0xFF) == 0xFF : !m);
+        // A datagram to another of the host's addresses (a sweep reaches the
+        // tool's own) would reach no module.
+        if (!target && !broadcast) continue;
         Log(target ? target->index : simlog::kBroadcast, from, buffer, n);
         if (target) Answer(*target, buffer, n, from);
-        else if (broadcast)
+        else
             for (Module& each : modules) Answer(each, buffer, n, from);
     }
 }
