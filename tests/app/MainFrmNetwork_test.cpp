@@ -158,6 +158,7 @@ TEST(MainFrmSecondCopy, APortHeldByAnotherCopyIsTracedAndRequestsStillGoOut) {
     ZO_REQUIRE_TEST_NETWORK();
     zotest::Simulator sim;
     ASSERT_TRUE(sim.Start(L"--modules 2"));
+    ASSERT_EQ(zo::StartWinsock(), 0);
     SOCKET holder = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     zo::SOCKADDR any;
     any.SetPortW(6643);
@@ -175,6 +176,7 @@ TEST(MainFrmSecondCopy, APortHeldByAnotherCopyIsTracedAndRequestsStillGoOut) {
         EXPECT_EQ(sim.Log()[0].bytes, "get_net_modle_param");
     }
     closesocket(holder);
+    WSACleanup();
 }
 
 // The real program, run as a user runs it.
@@ -219,20 +221,26 @@ TEST(ModuleToolProgram, ClosingDuringASweepAndAStreamOfDatagramsEndsAtOnceWithCo
     ASSERT_NE(search, nullptr);
     SendMessageW(search, BM_CLICK, 0, 0);
     ASSERT_TRUE(zotest::WaitUntil([&] { return !IsWindowEnabled(search); }));
+    ASSERT_EQ(zo::StartWinsock(), 0);
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    ASSERT_NE(s, INVALID_SOCKET);
     std::atomic<bool> stop{false};
+    std::atomic<int> sent{0};
     std::thread stream([&] {
-        SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         zo::SOCKADDR to;
         to.SetIp(zo::IP("127.0.0.1"));
         to.SetPortW(6643);
         std::string report = Report("5C:CF:7F:AA:BB:CC", "\"serv_host\":\"stream.example.com\"");
-        while (!stop) sendto(s, report.data(), static_cast<int>(report.size()), 0, to, zo::SOCKADDR::Size());
-        closesocket(s);
+        while (!stop)
+            if (sendto(s, report.data(), static_cast<int>(report.size()), 0, to, zo::SOCKADDR::Size()) > 0) ++sent;
     });
+    EXPECT_TRUE(zotest::WaitUntil([&] { return sent > 1000; }));
     DWORD took = 0;
     DWORD code = tool.Close(5000, &took);
     stop = true;
     stream.join();
+    closesocket(s);
+    WSACleanup();
     EXPECT_EQ(code, 0u);
     // The sweep waits at most one send interval before it sees the window go.
     EXPECT_LT(took, 1000u);
