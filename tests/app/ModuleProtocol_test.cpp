@@ -93,6 +93,10 @@ TEST(ModuleProtocol, DecodesDatagramsInTheAnsiCodePage) {
     out = L"stale";
     proto::DecodeDatagram("abc", 0, out);
     EXPECT_TRUE(out == L"");
+    // The length is the end: a lead byte there has no next byte, even when
+    // one follows in memory.
+    proto::DecodeDatagram("ab\xB0\xEC", 3, out);
+    EXPECT_EQ(std::wstring(L"ab\xFFFD"), out.Handle());
 }
 
 TEST(ModuleProtocol, UtfEightNameInAReportLeavesTheReportReadable) {
