@@ -36,12 +36,13 @@
 // Module i: mac 5C:CF:7F:00:HH:LL (HHLL = i + 1), serv_host 198.51.100.10,
 // serv_port 8899 + i % 100, serial_rate 115200, ether_ip its address, access
 // points "办公室", "Workshop-2G", "Guest", of which it joins number i % 3.
-// Exit code: 0 when ended as asked, 1 when a socket cannot be made or bound
-// (a module address missing from the host), 2 on bad arguments.
+// Exit code: 0 when ended as asked, 1 when a module address is missing from
+// the host or a socket cannot be made or bound, 2 on bad arguments.
 
 // The wildcard socket and up to 1000 modules in one select().
 #define FD_SETSIZE 1024
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +56,7 @@
 #include "core/Win.h"
 #include "net/Socket.h"
 
+#include <iphlpapi.h>
 #include <mswsock.h>
 
 namespace {
@@ -299,6 +301,30 @@ std::string GarbageBytes(Module& m) {
     return bytes;
 }
 
+// The host's IPv4 addresses; false when the table cannot be had. Under Wine
+// a bind to an address the host lacks succeeds (on the wildcard address), so
+// missing module addresses are looked for here.
+bool HostAddresses(std::vector<unsigned long>& out) {
+    typedef DWORD(WINAPI * GetTable)(PMIB_IPADDRTABLE, PULONG, BOOL);
+    HMODULE library = LoadLibraryW(L"iphlpapi.dll");
+    GetTable get = library ? reinterpret_cast<GetTable>(
+                                 reinterpret_cast<void*>(GetProcAddress(library, "GetIpAddrTable")))
+                           : nullptr;
+    ULONG size = 0;
+    std::vector<char> table;
+    bool ok = get && get(nullptr, &size, FALSE) == ERROR_INSUFFICIENT_BUFFER;
+    if (ok) {
+        table.resize(size);
+        ok = get(reinterpret_cast<PMIB_IPADDRTABLE>(table.data()), &size, FALSE) == NO_ERROR;
+    }
+    if (ok) {
+        const MIB_IPADDRTABLE* t = reinterpret_cast<const MIB_IPADDRTABLE*>(table.data());
+        for (DWORD i = 0; i < t->dwNumEntries; ++i) out.push_back(t->table[i].dwAddr);
+    }
+    if (library) FreeLibrary(library);
+    return ok;
+}
+
 bool Equals(const char* data, int length, const char* request) {
     return length == static_cast<int>(strlen(request)) && memcmp(data, request, static_cast<size_t>(length)) == 0;
 }
@@ -372,6 +398,14 @@ int Simulator::Start() {
     for (int k : o.utf8) modules[static_cast<size_t>(k)].utf8 = true;
     for (auto& l : o.late) modules[static_cast<size_t>(l.first)].lateMs = l.second;
 
+    std::vector<unsigned long> host;
+    if (HostAddresses(host)) {
+        for (const Module& m : modules) {
+            if (std::find(host.begin(), host.end(), m.address.ToLong()) != host.end()) continue;
+            fprintf(stderr, "module_sim: module %d's address %s is not on this host\n", m.index, m.address.ToString());
+            return 1;
+        }
+    }
     for (Module& m : modules) {
         if (!OpenSocket(m.socket, m.address)) {
             fprintf(stderr, "module_sim: cannot bind module %d to %s:%u (error %d)\n", m.index,
