@@ -1,9 +1,10 @@
 // module_sim: serial-to-network modules simulated on the private test network
 // for the tool, its tests and trial runs. Module i owns a socket on its own
 // address (the first address + i) at port 6646 and answers from it, to the
-// address a request came from at the tool's port 6643, through the protocol code the tool
-// itself reads with; one more socket on the wildcard address takes the
-// broadcasts, which every module answers. The address a datagram was sent to
+// address a request came from at the tool's port 6643 (whatever port the
+// request left from), through the protocol code the tool itself reads with;
+// one more socket on the wildcard address takes the broadcasts, which every
+// module answers. The address a datagram was sent to
 // (IP_PKTINFO) decides which module it is for, whichever socket took it:
 // Wine binds a datagram socket on an interface's address to that interface's
 // wildcard address, so there the modules' sockets cannot tell their
@@ -178,8 +179,8 @@ zo::IP ModuleAddress(zo::IP first, int i) {
     return zo::IP(htonl(ntohl(first.ToLong()) + static_cast<unsigned long>(i)));
 }
 
-// Module i's settings and surroundings: distinct macs, its own address, and
-// three access points, the first with a Chinese name, which it also joins.
+// Module i's settings and surroundings: a mac of its own, its own address,
+// and three access points, the first with a Chinese name; it joins i % 3.
 void SetUp(Module& m, int i, zo::IP address) {
     static const wchar_t* const kNames[3] = {L"办公室", L"Workshop-2G", L"Guest"};
     m.index = i;
