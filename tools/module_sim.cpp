@@ -4,12 +4,12 @@
 // address a request came from at the tool's port 6643 (whatever port the
 // request left from), through the protocol code the tool itself reads with;
 // one more socket on the wildcard address takes the broadcasts, which every
-// module answers. The address a datagram was sent to
-// (IP_PKTINFO) decides which module it is for, whichever socket took it:
-// Wine binds a datagram socket on an interface's address to that interface's
-// wildcard address, so there the modules' sockets cannot tell their
-// datagrams apart, and every reply leaves with the source address the host
-// picks (the first module's); the reports name each module's own address.
+// module answers. The address a datagram was sent to (IP_PKTINFO) decides
+// which module it is for, whichever socket took it: Wine binds a datagram
+// socket on an interface's address to that interface's wildcard address, so
+// there the modules' sockets cannot tell their datagrams apart, and every
+// reply leaves with the source address the host picks (the first module's);
+// the reports name each module's own address.
 // Run it only inside the private network, e.g.
 //   scripts/netns-run --modules 3 -- scripts/wine-exec build/x86_64/bin/module_sim.exe --seconds 60
 //
