@@ -9,7 +9,12 @@ int StartWinsock() {
 
 bool Socket::Create(int family, int type, int protocol) {
     handle = socket(family, type, protocol);
-    return handle != INVALID_SOCKET;
+    if (handle == INVALID_SOCKET) return false;
+    // Sockets are inheritable by default: a child process (the console a
+    // first trace opens is one) would keep the socket open after Close, and
+    // a receive blocked on it would never end.
+    SetHandleInformation(reinterpret_cast<HANDLE>(handle), HANDLE_FLAG_INHERIT, 0);
+    return true;
 }
 
 SOCKET Socket::Detach() {

@@ -23,7 +23,8 @@ public:
     bool IsNull() const { return handle == INVALID_SOCKET; }
     bool NotNull() const { return handle != INVALID_SOCKET; }
 
-    // socket(); true when a handle came back.
+    // socket(); true when a handle came back. The handle is not inherited
+    // by child processes.
     bool Create(int family, int type, int protocol);
     // Takes the handle out (the socket stays open), leaving INVALID_SOCKET.
     // Atomic, so two threads closing one socket never both close the handle.

@@ -182,8 +182,9 @@ TEST(MainFrmSecondCopy, APortHeldByAnotherCopyIsTracedAndRequestsStillGoOut) {
 // The real program, run as a user runs it.
 class ToolProcess {
 public:
+    // Started as from a desktop: without a console, so its first trace opens one.
     bool Start() {
-        process = zotest::StartProgram(zotest::BesideMe(L"ModuleTool.exe"), L"");
+        process = zotest::StartProgram(zotest::BesideMe(L"ModuleTool.exe"), L"", DETACHED_PROCESS);
         return process && zotest::WaitUntil([&] { return (window = Find()) != nullptr; }, 15000);
     }
     HWND Find() const {
@@ -244,6 +245,27 @@ TEST(ModuleToolProgram, ClosingDuringASweepAndAStreamOfDatagramsEndsAtOnceWithCo
     EXPECT_EQ(code, 0u);
     // The sweep waits at most one send interval before it sees the window go.
     EXPECT_LT(took, 1000u);
+}
+
+// The first trace of a program without a console opens one, a process of
+// its own: the receiving socket must not live on in it, or closing the
+// socket would not end the receive and the program would never exit.
+TEST(ModuleToolProgram, AfterItsFirstTraceTheIdleProgramStillEndsAtOnce) {
+    ZO_REQUIRE_TEST_NETWORK();
+    ToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    ASSERT_EQ(zo::StartWinsock(), 0);
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    zo::SOCKADDR to;
+    to.SetIp(zo::IP("127.0.0.1"));
+    to.SetPortW(6643);
+    std::string report = Report("5C:CF:7F:AA:BB:CC");
+    sendto(s, report.data(), static_cast<int>(report.size()), 0, to, zo::SOCKADDR::Size());
+    closesocket(s);
+    WSACleanup();
+    HWND moduleBox = FindWindowExW(tool.window, nullptr, L"ComboBox", nullptr);
+    ASSERT_TRUE(zotest::WaitUntil([&] { return SendMessageW(moduleBox, CB_GETCOUNT, 0, 0) == 1; }));
+    EXPECT_EQ(tool.Close(5000), 0u);
 }
 
 TEST(ModuleToolProgram, TheWindowComesBackWhereItWasLeft) {

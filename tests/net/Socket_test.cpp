@@ -38,6 +38,18 @@ TEST(Socket, StartsWithoutHandleAndAdoptsOne) {
     EXPECT_EQ(SOCKET_ERROR, closesocket(raw));
 }
 
+// A child process holding an inherited copy would keep the socket alive
+// after Close, and a receive blocked on it would never end.
+TEST(Socket, ACreatedSocketIsNotInheritedByChildProcesses) {
+    Winsock ws;
+    zo::Socket s;
+    ASSERT_TRUE(s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    DWORD flags = HANDLE_FLAG_INHERIT;
+    ASSERT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(s.Handle()), &flags));
+    EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
+    s.Close();
+}
+
 TEST(Socket, DatagramRoundTripWithAddresses) {
     Winsock ws;
     zo::Socket rx, tx;

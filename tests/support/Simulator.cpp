@@ -12,12 +12,12 @@ std::wstring BesideMe(const wchar_t* name) {
     return dir.substr(0, slash + 1) + name;
 }
 
-HANDLE StartProgram(const std::wstring& path, const std::wstring& args) {
+HANDLE StartProgram(const std::wstring& path, const std::wstring& args, DWORD flags) {
     std::wstring line = L"\"" + path + L"\" " + args;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi))
         return nullptr;
     CloseHandle(pi.hThread);
     return pi.hProcess;

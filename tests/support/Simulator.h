@@ -12,9 +12,9 @@ namespace zotest {
 // The full path of a program in the test executable's folder.
 std::wstring BesideMe(const wchar_t* name);
 
-// Starts a program with arguments; the process handle (owned by the caller)
-// or null.
-HANDLE StartProgram(const std::wstring& path, const std::wstring& args);
+// Starts a program with arguments and CreateProcess flags; the process
+// handle (owned by the caller) or null.
+HANDLE StartProgram(const std::wstring& path, const std::wstring& args, DWORD flags = 0);
 
 class Simulator {
 public:
