@@ -1,0 +1,225 @@
+// ui_driver: drives a running program's window from outside, as a test robot
+// or the demo would. It runs a list of steps in order and stops at the first
+// that fails (exit code 1; 2 on bad arguments). Controls are named by class
+// and index among the window's children of that class, in creation order
+// ("ComboBox:0" is the first drop-down made), or by their text ("保存").
+//
+// ui_driver STEP...
+//   window TITLE MS          waits for a visible top-level window titled TITLE
+//   click CTRL               presses a button (BM_CLICK)
+//   text CTRL                prints its text
+//   set CTRL TEXT            sets its text
+//   entries CTRL             prints a drop-down's entries, one a line
+//   choose CTRL INDEX        selects an entry and tells the parent, as a user's choice does
+//   drop CTRL                opens a drop-down's list
+//   count CTRL N MS          waits until a drop-down holds at least N entries
+//   enabled CTRL 0|1 MS      waits until the control is disabled (0) or enabled (1)
+//   box CAPTION MS           waits for the window's message box, prints its text, presses OK
+//   ping MS                  sends the window a message every 50 ms for MS ms; prints the worst answer time
+//   close MS                 closes the window, waits for its process to end, prints the exit code
+//   pid                      prints the window's process id
+//   raise                    puts the window above every other one
+//   rect                     prints the window's screen rectangle: left top width height
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "core/Win.h"
+
+namespace {
+
+HWND window = nullptr;
+
+std::string Narrow(const std::wstring& w) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+void Say(const char* what, const std::wstring& text) { printf("%s%s\n", what, Narrow(text).c_str()); fflush(stdout); }
+
+template <class Pred>
+bool Within(DWORD ms, Pred pred) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (pred()) return true;
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(5);   // polling another process's window: nothing to wait on
+    }
+}
+
+std::wstring TextOf(HWND h) {
+    wchar_t buf[1024] = {};
+    DWORD_PTR n = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, 5000, &n);
+    return buf;
+}
+
+// The children of the window in the order the system lists them, which is
+// the order they were made in.
+std::vector<HWND> Children() {
+    std::vector<HWND> out;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
+    return out;
+}
+
+HWND Control(const std::wstring& name) {
+    size_t colon = name.rfind(L':');
+    std::vector<HWND> all = Children();
+    if (colon != std::wstring::npos && colon + 1 < name.size() && iswdigit(name[colon + 1])) {
+        std::wstring cls = name.substr(0, colon);
+        int index = _wtoi(name.c_str() + colon + 1);
+        std::vector<HWND> ofClass;
+        for (HWND c : all) {
+            wchar_t buf[64] = {};
+            GetClassNameW(c, buf, 64);
+            if (_wcsicmp(buf, cls.c_str()) == 0) ofClass.push_back(c);
+        }
+        if (index < 0 || index >= static_cast<int>(ofClass.size())) return nullptr;
+        return ofClass[static_cast<size_t>(index)];
+    }
+    for (HWND c : all)
+        if (TextOf(c) == name) return c;
+    return nullptr;
+}
+
+HWND FindTop(const std::wstring& title) {
+    for (HWND h = FindWindowW(nullptr, title.c_str()); h; h = FindWindowExW(nullptr, h, nullptr, title.c_str()))
+        if (IsWindowVisible(h)) return h;
+    return nullptr;
+}
+
+int Fail(const char* what, const std::wstring& arg) {
+    fprintf(stderr, "ui_driver: %s %s\n", what, Narrow(arg).c_str());
+    return 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> a(argv + 1, argv + argc);
+    size_t i = 0;
+    auto need = [&](size_t n) { return i + n <= a.size(); };
+    while (i < a.size()) {
+        std::wstring step = a[i++];
+        if (step == L"window" && need(2)) {
+            std::wstring title = a[i];
+            DWORD ms = static_cast<DWORD>(_wtoi(a[i + 1].c_str()));
+            i += 2;
+            if (!Within(ms, [&] { return (window = FindTop(title)) != nullptr; })) return Fail("no window", title);
+            continue;
+        }
+        if (!window) return Fail("no window found before", step);
+        if (step == L"click" && need(1)) {
+            HWND c = Control(a[i++]);
+            if (!c) return Fail("no control", a[i - 1]);
+            DWORD_PTR r;
+            SendMessageTimeoutW(c, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &r);
+        } else if (step == L"text" && need(1)) {
+            HWND c = Control(a[i++]);
+            if (!c) return Fail("no control", a[i - 1]);
+            Say("", TextOf(c));
+        } else if (step == L"set" && need(2)) {
+            HWND c = Control(a[i]);
+            if (!c) return Fail("no control", a[i]);
+            SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[i + 1].c_str()));
+            i += 2;
+        } else if (step == L"entries" && need(1)) {
+            HWND c = Control(a[i++]);
+            if (!c) return Fail("no control", a[i - 1]);
+            int n = static_cast<int>(SendMessageW(c, CB_GETCOUNT, 0, 0));
+            for (int k = 0; k < n; ++k) {
+                wchar_t buf[1024] = {};
+                if (SendMessageW(c, CB_GETLBTEXTLEN, k, 0) < 1024) SendMessageW(c, CB_GETLBTEXT, k, reinterpret_cast<LPARAM>(buf));
+                Say("", buf);
+            }
+        } else if (step == L"choose" && need(2)) {
+            HWND c = Control(a[i]);
+            if (!c) return Fail("no control", a[i]);
+            int k = _wtoi(a[i + 1].c_str());
+            i += 2;
+            SendMessageW(c, CB_SETCURSEL, static_cast<WPARAM>(k), 0);
+            SendMessageW(GetParent(c), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), CBN_SELCHANGE), reinterpret_cast<LPARAM>(c));
+        } else if (step == L"drop" && need(1)) {
+            HWND c = Control(a[i++]);
+            if (!c) return Fail("no control", a[i - 1]);
+            SendMessageW(c, CB_SHOWDROPDOWN, TRUE, 0);
+        } else if (step == L"count" && need(3)) {
+            HWND c = Control(a[i]);
+            if (!c) return Fail("no control", a[i]);
+            int n = _wtoi(a[i + 1].c_str());
+            DWORD ms = static_cast<DWORD>(_wtoi(a[i + 2].c_str()));
+            i += 3;
+            if (!Within(ms, [&] { return SendMessageW(c, CB_GETCOUNT, 0, 0) >= n; }))
+                return Fail("too few entries in", a[i - 3]);
+        } else if (step == L"enabled" && need(3)) {
+            HWND c = Control(a[i]);
+            if (!c) return Fail("no control", a[i]);
+            bool want = a[i + 1] == L"1";
+            DWORD ms = static_cast<DWORD>(_wtoi(a[i + 2].c_str()));
+            i += 3;
+            if (!Within(ms, [&] { return (IsWindowEnabled(c) != FALSE) == want; })) return Fail("state not reached by", a[i - 3]);
+        } else if (step == L"box" && need(2)) {
+            std::wstring caption = a[i];
+            DWORD ms = static_cast<DWORD>(_wtoi(a[i + 1].c_str()));
+            i += 2;
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            HWND box = nullptr;
+            bool found = Within(ms, [&] {
+                for (box = FindWindowW(L"#32770", caption.c_str()); box; box = FindWindowExW(nullptr, box, L"#32770", caption.c_str())) {
+                    DWORD p = 0;
+                    GetWindowThreadProcessId(box, &p);
+                    if (p == pid) return true;
+                }
+                return false;
+            });
+            if (!found) return Fail("no message box", caption);
+            Say("", TextOf(GetDlgItem(box, 0xFFFF)));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        } else if (step == L"ping" && need(1)) {
+            DWORD ms = static_cast<DWORD>(_wtoi(a[i++].c_str()));
+            DWORD worst = 0, start = GetTickCount();
+            while (GetTickCount() - start < ms) {
+                DWORD t = GetTickCount();
+                DWORD_PTR r;
+                if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", L"the window");
+                if (GetTickCount() - t > worst) worst = GetTickCount() - t;
+                Sleep(50);   // the probe's own pace
+            }
+            printf("worst answer %lu ms\n", worst);
+        } else if (step == L"close" && need(1)) {
+            DWORD ms = static_cast<DWORD>(_wtoi(a[i++].c_str()));
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            DWORD code = STILL_ACTIVE;
+            if (!p || WaitForSingleObject(p, ms) != WAIT_OBJECT_0 || !GetExitCodeProcess(p, &code)) {
+                if (p) CloseHandle(p);
+                return Fail("the process did not end", L"");
+            }
+            CloseHandle(p);
+            printf("exit code %lu\n", code);
+            window = nullptr;
+        } else if (step == L"raise") {
+            SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        } else if (step == L"rect") {
+            RECT r = {};
+            GetWindowRect(window, &r);
+            printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        } else if (step == L"pid") {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            printf("%lu\n", pid);
+        } else {
+            fprintf(stderr, "ui_driver: unknown or incomplete step %s\n", Narrow(step).c_str());
+            return 2;
+        }
+        fflush(stdout);
+    }
+    return 0;
+}
