@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "net/Host.h"
 
@@ -130,7 +131,27 @@ void BuildSettings(const SettingsTexts& texts, zo::String& out) {
     o.SetPropertyStr(L"ap_pass", texts.pass ? texts.pass : L"");
     o.SetPropertyStr(L"mac", texts.mac ? texts.mac : L"");
     zo::String indent;
-    o.ToString(out, indent, false);
+    zo::String text;
+    o.ToString(text, indent, false);
+    // The writer leaves units up to U+0100 to the code page; one the code
+    // page cannot carry would reach the module as "?", a wrong name saved
+    // silently. Such units travel as escapes, as those above U+0100 do.
+    out = L"";
+    unsigned from = 0;
+    for (unsigned i = 0; i < text.Length(); ++i) {
+        wchar_t c = text.Element(i);
+        if (c < 0x80 || c > 0x100) continue;
+        char bytes[4];
+        BOOL lost = FALSE;
+        int n = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, sizeof(bytes), nullptr, &lost);
+        if (n > 0 && !lost) continue;
+        wchar_t escape[8];
+        swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
+        out.CopyText(text.Handle() + from, i - from);
+        out += escape;
+        from = i + 1;
+    }
+    out.CopyText(text.Handle() + from, text.Length() - from);
 }
 
 int BuildWriteRequest(const zo::String& settings, zo::Memory<char>& out) {

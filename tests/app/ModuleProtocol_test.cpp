@@ -276,6 +276,26 @@ TEST(ModuleProtocol, NumbersFromEditedTexts) {
     for (const Port& p : ports) EXPECT_EQ(p.value, proto::PortFromText(p.text)) << (p.text ? p.text : L"(null)");
 }
 
+// Latin letters the code page lacks must not reach the module as "?".
+TEST(ModuleProtocol, EveryTextOfASaveReachesTheModuleUnchanged) {
+    const wchar_t* const names[] = {L"Caf\u00e9", L"\u00ff\u00c5ngstr\u00f6m", L"\u0100\u0101", L"\u00b0C",
+                                    L"办公室-\u00e0"};
+    for (const wchar_t* name : names) {
+        proto::SettingsTexts t = {L"9600", L"h", L"1", name, name, L"m"};
+        zo::String settings;
+        proto::BuildSettings(t, settings);
+        zo::Memory<char> bytes;
+        int n = proto::BuildWriteRequest(settings, bytes);
+        ASSERT_GT(n, 19);
+        zo::String text;
+        proto::DecodeDatagram(bytes.data + 19, n - 19, text);
+        zo::Json got;
+        ASSERT_TRUE(proto::ParseReport(text, got)) << text.Handle();
+        EXPECT_EQ(got.PropertyStr(L"ap_ssid", L"?"), std::wstring(name)) << text.Handle();
+        EXPECT_EQ(got.PropertyStr(L"ap_pass", L"?"), std::wstring(name));
+    }
+}
+
 TEST(ModuleProtocol, ASaveSendsTheExactSettingsBytes) {
     struct Row {
         proto::SettingsTexts texts;
