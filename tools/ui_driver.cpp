@@ -20,6 +20,9 @@
 //   pid                      prints the window's process id
 //   raise                    puts the window above every other one
 //   rect                     prints the window's screen rectangle: left top width height
+//   mem                      prints its process's private bytes and working set: "private N working N"
+//   churn MS LIST BUTTON     for MS ms chooses LIST's entries in turn and presses BUTTON, pinging the
+//                            window every 50 ms; prints "worst answer N ms, K choices, K clicks"
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -27,6 +30,9 @@
 #include <vector>
 
 #include "core/Win.h"
+
+#define PSAPI_VERSION 2
+#include <psapi.h>
 
 namespace {
 
@@ -90,6 +96,15 @@ HWND FindTop(const std::wstring& title) {
     for (HWND h = FindWindowW(nullptr, title.c_str()); h; h = FindWindowExW(nullptr, h, nullptr, title.c_str()))
         if (IsWindowVisible(h)) return h;
     return nullptr;
+}
+
+// One round trip to the window, in ms; false when it did not answer within 5 s.
+bool Ping(DWORD& took) {
+    DWORD t = GetTickCount();
+    DWORD_PTR r;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r)) return false;
+    took = GetTickCount() - t;
+    return true;
 }
 
 int Fail(const char* what, const std::wstring& arg) {
@@ -184,13 +199,55 @@ int wmain(int argc, wchar_t** argv) {
             DWORD ms = static_cast<DWORD>(_wtoi(a[i++].c_str()));
             DWORD worst = 0, start = GetTickCount();
             while (GetTickCount() - start < ms) {
-                DWORD t = GetTickCount();
-                DWORD_PTR r;
-                if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", L"the window");
-                if (GetTickCount() - t > worst) worst = GetTickCount() - t;
+                DWORD took = 0;
+                if (!Ping(took)) return Fail("no answer from", L"the window");
+                if (took > worst) worst = took;
                 Sleep(50);   // the probe's own pace
             }
             printf("worst answer %lu ms\n", worst);
+        } else if (step == L"churn" && need(3)) {
+            DWORD ms = static_cast<DWORD>(_wtoi(a[i].c_str()));
+            HWND list = Control(a[i + 1]), button = Control(a[i + 2]);
+            i += 3;
+            if (!list || !button) return Fail("no control", a[i - (list ? 1 : 2)]);
+            DWORD worst = 0, start = GetTickCount(), lastPing = 0;
+            unsigned choices = 0, clicks = 0;
+            for (unsigned turn = 0; GetTickCount() - start < ms; ++turn) {
+                DWORD_PTR r = 0;
+                if (GetTickCount() - lastPing >= 50) {
+                    DWORD took = 0;
+                    if (!Ping(took)) return Fail("no answer from", L"the window");
+                    if (took > worst) worst = took;
+                    lastPing = GetTickCount();
+                }
+                if (turn % 2 == 0) {
+                    if (!SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", a[i - 2]);
+                    if (static_cast<LONG_PTR>(r) > 0) {
+                        WPARAM k = choices % static_cast<unsigned>(r);
+                        SendMessageTimeoutW(list, CB_SETCURSEL, k, 0, SMTO_NORMAL, 5000, &r);
+                        if (!SendMessageTimeoutW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
+                                                 reinterpret_cast<LPARAM>(list), SMTO_NORMAL, 5000, &r))
+                            return Fail("no answer from", L"the window");
+                        ++choices;
+                    }
+                } else {
+                    if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", a[i - 1]);
+                    ++clicks;
+                }
+                Sleep(20);   // a user's pace, not synchronisation
+            }
+            printf("worst answer %lu ms, %u choices, %u clicks\n", worst, choices, clicks);
+        } else if (step == L"mem") {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+            PROCESS_MEMORY_COUNTERS_EX c = {};
+            c.cb = sizeof(c);
+            bool ok = p && GetProcessMemoryInfo(p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c), sizeof(c));
+            if (p) CloseHandle(p);
+            if (!ok) return Fail("no memory figures for", L"the window's process");
+            printf("private %llu working %llu\n", static_cast<unsigned long long>(c.PrivateUsage),
+                   static_cast<unsigned long long>(c.WorkingSetSize));
         } else if (step == L"close" && need(1)) {
             DWORD ms = static_cast<DWORD>(_wtoi(a[i++].c_str()));
             DWORD pid = 0;
