@@ -144,6 +144,11 @@ MainFrm::MainFrm() {
     root.Need(needX, needY);
     minClientSize = zo::Twin32{needX + root.marginLeft + root.marginRight,
                                needY + root.marginTop + root.marginBottom};
+    // The first window, before any saved place, is made at least that large.
+    RECT frame = {0, 0, minClientSize.x, minClientSize.y};
+    AdjustWindowRectEx(&frame, createInfo->style, FALSE, createInfo->exStyle);
+    if (createInfo->width < frame.right - frame.left) createInfo->width = static_cast<int16_t>(frame.right - frame.left);
+    if (createInfo->height < frame.bottom - frame.top) createInfo->height = static_cast<int16_t>(frame.bottom - frame.top);
 }
 
 MainFrm::~MainFrm() {

@@ -268,6 +268,33 @@ TEST(ModuleToolProgram, AfterItsFirstTraceTheIdleProgramStillEndsAtOnce) {
     EXPECT_EQ(tool.Close(5000), 0u);
 }
 
+// The first start has no saved place, and a saved place may be smaller than
+// the layout needs: either way every control must be reachable.
+TEST(ModuleToolProgram, TheWindowIsNeverSmallerThanItsLayoutNeeds) {
+    ZO_REQUIRE_TEST_NETWORK();
+    std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
+    const char* saved[] = {nullptr,
+                           "{\"wndpos\":{\"main\":{\"left\":50,\"top\":40,\"right\":250,\"bottom\":140}}}"};
+    for (const char* text : saved) {
+        DeleteFileW(config.c_str());
+        if (text) {
+            HANDLE f = CreateFileW(config.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            ASSERT_NE(f, INVALID_HANDLE_VALUE);
+            DWORD n = 0;
+            WriteFile(f, text, static_cast<DWORD>(strlen(text)), &n, nullptr);
+            CloseHandle(f);
+        }
+        ToolProcess tool;
+        ASSERT_TRUE(tool.Start());
+        RECT client;
+        GetClientRect(tool.window, &client);
+        EXPECT_GE(client.right, 720) << (text ? text : "no file");
+        EXPECT_GE(client.bottom, 540) << (text ? text : "no file");
+        EXPECT_EQ(tool.Close(5000), 0u);
+    }
+    DeleteFileW(config.c_str());
+}
+
 TEST(ModuleToolProgram, TheWindowComesBackWhereItWasLeft) {
     ZO_REQUIRE_TEST_NETWORK();
     std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
