@@ -391,11 +391,14 @@ ModleParam* MainFrm::MergeReport(const zo::Json& report, bool& existed) {
 void MainFrm::FillAccessPoints(const wchar_t* text) {
     zo::String shown;
     apBox.GetText(shown);
-    apBox.Clear();
-    apBox.InsertItem(zo::NPOS, shown.Handle() ? shown.Handle() : L"");
     zo::StringList names;
     proto::AccessPointNames(text, names);
+    // A list may name thousands: the box's list is redrawn once, not once a name.
+    apBox.Send(WM_SETREDRAW, FALSE);
+    apBox.Clear();
+    apBox.InsertItem(zo::NPOS, shown.Handle() ? shown.Handle() : L"");
     for (unsigned i = 0; i < names.Count(); ++i) apBox.InsertItem(zo::NPOS, names[i].Handle());
+    apBox.Send(WM_SETREDRAW, TRUE);
     apBox.SelectText(shown.Handle() ? shown.Handle() : L"");
 }
 
