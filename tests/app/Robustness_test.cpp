@@ -1,0 +1,336 @@
+// The real program under abuse: a flood of hostile datagrams while it is
+// driven from outside, many start/close cycles against a minimal Win32
+// program's close time, and damaged configuration files at start-up. Each
+// part is bounded in time; the figures go to the output.
+// ZO_TEST_RUN_SERIAL: the program binds port 6643 and the modules their addresses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/ConfigTestFiles.h"
+#include "net/Socket.h"
+#include "support/Simulator.h"
+#include "support/TestNetwork.h"
+#include "support/Wait.h"
+
+#include <tlhelp32.h>
+
+namespace {
+
+const wchar_t kTitle[] = L"网络模块设置工具";
+
+// Runs ui_driver.exe on the window titled title with these steps; false
+// when a step failed. out gets what it printed.
+bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title = kTitle) {
+    out.clear();
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return false;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    std::wstring path = zotest::BesideMe(L"ui_driver.exe");
+    std::wstring line = L"\"" + path + L"\" window " + title + L" 15000 " + steps;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+                                  nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    DWORD code = 1;
+    if (started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+            for (DWORD k = 0; k < got; ++k)
+                if (buffer[k] != '\r') out += buffer[k];   // its standard output is in text mode
+        WaitForSingleObject(pi.hProcess, 60000);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(readEnd);
+    return code == 0;
+}
+
+// A program beside the test, started as from a desktop; killed if a test
+// leaves it running.
+class Program {
+public:
+    explicit Program(const wchar_t* name) : exe(name) {}
+    ~Program() {
+        if (!process) return;
+        if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);
+        CloseHandle(process);
+    }
+    // Starts it and waits until its window titled title is visible and
+    // answers: the window is shown as soon as it is visible, but its first
+    // painting is still under way, and a close would wait for that.
+    bool Start(const wchar_t* title) {
+        process = zotest::StartProgram(zotest::BesideMe(exe), L"", DETACHED_PROCESS);
+        DWORD_PTR r;
+        return process && zotest::WaitUntil([&] { return (window = Find(title)) != nullptr; }, 15000) &&
+               SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
+    }
+    HWND Find(const wchar_t* title) const {
+        for (HWND h = FindWindowW(nullptr, title); h; h = FindWindowExW(nullptr, h, nullptr, title)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid == GetProcessId(process) && IsWindowVisible(h)) return h;
+        }
+        return nullptr;
+    }
+    // Posts WM_CLOSE; the exit code (STILL_ACTIVE when not ended within
+    // ms) and the milliseconds until the process ended.
+    DWORD Close(DWORD ms, double& took) {
+        LARGE_INTEGER f, a, b;
+        QueryPerformanceFrequency(&f);
+        QueryPerformanceCounter(&a);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+        QueryPerformanceCounter(&b);
+        took = double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart);
+        return code;
+    }
+    const wchar_t* exe;
+    HANDLE process = nullptr;
+    HWND window = nullptr;
+};
+
+// Processes running an image of this name.
+unsigned Running(const wchar_t* image) {
+    unsigned n = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W e = {};
+    e.dwSize = sizeof(e);
+    for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e))
+        if (_wcsicmp(e.szExeFile, image) == 0) ++n;
+    CloseHandle(snap);
+    return n;
+}
+
+// "private N working N" from the driver's mem step.
+bool ReadMemory(const std::string& text, unsigned long long& privateBytes, unsigned long long& working) {
+    return sscanf(text.c_str(), "private %llu working %llu", &privateBytes, &working) == 2;
+}
+
+// The hostile datagrams, k = 0 .. kHostile - 1: every even one a report of
+// a module never seen before, the odd ones in turn random bytes, a cut
+// report, deep nesting, a full-size access-point list, text that is no GBK,
+// and a full-size report.
+const int kHostile = 20000;
+const int kMaxDatagram = 65507;
+
+std::string Hostile(int k, unsigned& seed) {
+    auto next = [&] {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        return seed;
+    };
+    char mac[32];
+    if (k % 2 == 0) {
+        snprintf(mac, sizeof(mac), "DE:AD:00:00:%02X:%02X", (k / 2) >> 8 & 255, (k / 2) & 255);
+        return std::string("{\"mac\":\"") + mac + "\",\"serv_port\":" + std::to_string(k) +
+               ",\"ether_ip\":1701065670}";
+    }
+    const std::string report = "{\"mac\":\"DE:AD:BE:EF:00:01\",\"serv_host\":\"flood.example.com\",\"serv_port\":1,"
+                               "\"serial_rate\":9600,\"ap_ssid\":\"x\",\"ap_pass\":\"y\",\"ether_ip\":1701065670}";
+    std::string d;
+    switch ((k / 2) % 6) {
+    case 0:
+        // '#' first: by chance a lone digit would be a report, of no module the driver can reach.
+        d.resize(1 + next() % 1500);
+        for (char& c : d) c = static_cast<char>(next());
+        d[0] = '#';
+        break;
+    case 1:
+        d = report.substr(0, 1 + next() % (report.size() - 1));
+        break;
+    case 2: {
+        size_t depth = 1000 + next() % 20000;
+        d = (k / 12) % 2 ? std::string(depth, '[') : std::string();
+        if (d.empty())
+            for (size_t i = 0; i < depth / 6; ++i) d += "{\"a\":";
+        break;
+    }
+    case 3:
+        d = "+CWLAP:";
+        for (int n = 0; d.size() < kMaxDatagram - 40; ++n) d += "AP" + std::to_string(n) + "\n-50,02:11:22:33:44:55,6\n";
+        d.resize(kMaxDatagram);
+        break;
+    case 4:
+        d = "{\"mac\":\"DE:AD:BE:EF:00:02\",\"ether_ip\":1701065670,\"serv_host\":\"\x81\x20\xFF\x80\x81\","
+            "\"ap_ssid\":\"\xFE\",\"x\":\"\x81";
+        break;
+    default:
+        d = "{\"mac\":\"DE:AD:BE:EF:00:03\",\"ether_ip\":1701065670,\"serv_host\":\"";
+        d.resize(kMaxDatagram - 2, 'h');
+        d += "\"}";
+        break;
+    }
+    return d;
+}
+
+class Robustness : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZO_REQUIRE_TEST_NETWORK();
+        ASSERT_TRUE(sim.Start(L"--modules 3"));
+    }
+    zotest::Simulator sim;
+};
+
+} // namespace
+
+TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsTheProgram) {
+    Program tool(L"ModuleTool.exe");
+    ASSERT_TRUE(tool.Start(kTitle));
+    std::string out;
+    ASSERT_TRUE(Drive(L"set Edit:3 198.51.100.101 click Button:6 count ComboBox:0 1 5000 mem", out)) << out;
+    unsigned long long privateBefore = 0, workingBefore = 0, privateAfter = 0, workingAfter = 0;
+    ASSERT_TRUE(ReadMemory(out.substr(out.find("private")), privateBefore, workingBefore)) << out;
+    size_t requestsBefore = sim.Log().size();
+
+    ASSERT_EQ(zo::StartWinsock(), 0);
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    ASSERT_NE(s, INVALID_SOCKET);
+    std::atomic<int> sent{0};
+    const DWORD kFloodMs = 12000;
+    std::thread flood([&] {
+        zo::SOCKADDR to;
+        to.SetIp(zo::IP("127.0.0.1"));
+        to.SetPortW(6643);
+        unsigned seed = 2463534242u;
+        DWORD start = GetTickCount();
+        for (int k = 0; k < kHostile; ++k) {
+            std::string d = Hostile(k, seed);
+            if (sendto(s, d.data(), static_cast<int>(d.size()), 0, to, zo::SOCKADDR::Size()) >= 0) ++sent;
+            // Spread over the flood's time, so the driver works all along.
+            while (GetTickCount() - start < static_cast<DWORD>(static_cast<long long>(k) * kFloodMs / kHostile)) Sleep(1);
+        }
+    });
+    std::string churn;
+    bool churned = Drive(L"churn " + std::to_wstring(kFloodMs + 2000) + L" ComboBox:0 Button:6", churn);
+    flood.join();
+    closesocket(s);
+    WSACleanup();
+    ASSERT_TRUE(churned) << churn;
+    ASSERT_EQ(WaitForSingleObject(tool.process, 0), WAIT_TIMEOUT) << "the program ended during the flood";
+    ASSERT_TRUE(Drive(L"mem", out)) << out;
+    ASSERT_TRUE(ReadMemory(out, privateAfter, workingAfter)) << out;
+
+    unsigned worst = 0, choices = 0, clicks = 0;
+    ASSERT_EQ(sscanf(churn.c_str(), "worst answer %u ms, %u choices, %u clicks", &worst, &choices, &clicks), 3)
+        << churn;
+    printf("%d hostile datagrams sent; driver: %s", sent.load(), churn.c_str());
+    printf("private bytes %llu before, %llu after; working set %llu before, %llu after\n", privateBefore,
+           privateAfter, workingBefore, workingAfter);
+    EXPECT_EQ(sent.load(), kHostile);
+    EXPECT_LT(worst, 100u) << "the window answered too slowly";
+    EXPECT_GT(clicks, 0u);
+    // Every click took effect: each sent the module one read request.
+    EXPECT_TRUE(sim.WaitForRecords(requestsBefore + clicks - 1)) << "clicks " << clicks;
+    EXPECT_EQ(sim.Log().size(), requestsBefore + clicks);
+    // Ten thousand small records and what the queue may hold (Wine reports
+    // no private bytes for another process: the working set is the measure).
+    const unsigned long long kGrowth = 48ull << 20;
+    EXPECT_LT(workingAfter, workingBefore + kGrowth);
+    ASSERT_TRUE(Drive(L"close 5000", out)) << out;
+    EXPECT_EQ(out, "exit code 0\n");
+}
+
+TEST_F(Robustness, StartAndCloseThirtyTimesHalfDuringASweepAsFastAsAMinimalProgram) {
+    const int kCycles = 30;
+    std::vector<double> tool, minimal;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        SCOPED_TRACE("cycle " + std::to_string(cycle));
+        {
+            Program base(L"minimal_window.exe");
+            ASSERT_TRUE(base.Start(L"最小窗口"));
+            double took = 0;
+            ASSERT_EQ(base.Close(5000, took), 0u);
+            minimal.push_back(took);
+        }
+        Program p(L"ModuleTool.exe");
+        ASSERT_TRUE(p.Start(kTitle));
+        if (cycle % 2) {
+            HWND search = FindWindowExW(p.window, nullptr, L"Button", L"搜索联网模块");
+            ASSERT_NE(search, nullptr);
+            PostMessageW(search, BM_CLICK, 0, 0);
+            ASSERT_TRUE(zotest::WaitUntil([&] { return !IsWindowEnabled(search); }));
+        }
+        double took = 0;
+        ASSERT_EQ(p.Close(5000, took), 0u);
+        tool.push_back(took);
+        EXPECT_EQ(Running(L"ModuleTool.exe"), 0u) << "a process was left behind";
+    }
+    std::vector<double> sorted = minimal;
+    std::sort(sorted.begin(), sorted.end());
+    double baseline = sorted[sorted.size() / 2];
+    double worstIdle = 0, worstSweep = 0;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        double& worst = cycle % 2 ? worstSweep : worstIdle;
+        worst = std::max(worst, tool[static_cast<size_t>(cycle)]);
+        EXPECT_LE(tool[static_cast<size_t>(cycle)], baseline + 200) << "cycle " << cycle;
+    }
+    printf("close to end of process: minimal program median %.1f ms (worst %.1f); tool worst %.1f ms idle, "
+           "%.1f ms during a sweep; tool by cycle:",
+           baseline, sorted.back(), worstIdle, worstSweep);
+    for (double t : tool) printf(" %.0f", t);
+    printf("\n");
+}
+
+TEST_F(Robustness, EveryKindOfDamagedConfigurationFileLetsTheProgramStartAndWork) {
+    const std::wstring path = zotest::BesideMe(L"ModuleTool.Json");
+    const bool existed = configtest::Exists(path);
+    const std::string kept = configtest::ReadBytes(path);
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>(i * 7 + (i >> 8));
+    const struct {
+        const char* damage;
+        std::string bytes;   // "<folder>": a folder in the file's place
+    } cases[] = {
+        {"empty", ""},
+        {"truncated", "{\r\n\t\"wndpos\" : {\r\n\t\t\"main\" : {\r\n\t\t\t\"left\" : 4"},
+        {"garbage", "#!%&wndpos=main;left=1\r\n)))]]}}"},
+        {"binary", binary},
+        {"not GBK", "{\"wndpos\":{\"\x81\xFF\":{\"left\":\"\x80\"}},\"\xFE"},
+        {"wndpos a number", "{\"wndpos\":5,\"z\":0}"},
+        {"main a list", "{\"wndpos\":{\"main\":[1,2,300,400]}}"},
+        {"edges as texts", "{\"wndpos\":{\"main\":{\"left\":\"1\",\"top\":\"2\",\"right\":\"300\",\"bottom\":\"400\"}}}"},
+        {"the whole file a list", "[1,2,3]"},
+        {"huge numbers", "{\"wndpos\":{\"main\":{\"left\":-2147483648,\"top\":-99999999999999999999,"
+                         "\"right\":2147483647,\"bottom\":1e308}}}"},
+        {"empty rectangle", "{\"wndpos\":{\"main\":{\"left\":500,\"top\":500,\"right\":500,\"bottom\":500}}}"},
+        {"deep nesting", std::string(100000, '[')},
+        {"ten megabytes", "{\"big\":\"" + std::string(10u << 20, 'x') + "\"}"},
+        {"a folder", "<folder>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        configtest::Walk(path, true);
+        DeleteFileW(path.c_str());
+        if (c.bytes == "<folder>") ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+        else ASSERT_TRUE(configtest::WriteBytes(path, c.bytes));
+        Program tool(L"ModuleTool.exe");
+        ASSERT_TRUE(tool.Start(kTitle));
+        std::string out;
+        EXPECT_TRUE(Drive(L"set Edit:3 198.51.100.102 click Button:6 count ComboBox:0 1 5000 entries ComboBox:0 "
+                          L"close 5000",
+                          out));
+        EXPECT_EQ(out, "5C:CF:7F:00:00:02\nexit code 0\n");
+    }
+    configtest::Walk(path, true);
+    DeleteFileW(path.c_str());
+    if (existed) {
+        EXPECT_TRUE(configtest::WriteBytes(path, kept));
+    }
+}
