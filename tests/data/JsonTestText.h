@@ -23,16 +23,13 @@ inline std::string ToAnsi(const std::wstring& w) {
     return out;
 }
 
-// The conformance corpus: beside the source tree's parent (the main checkout)
-// or two levels up (a work tree under it); "" when it is in neither place.
+// The conformance corpus kept in the source tree; "" when it is missing, so
+// the tests that need it fail rather than pass on nothing.
 inline std::string CorpusDir() {
-    const char* candidates[] = {ZO_SHARED_DIR "/testdata/jsontestsuite",
-                                ZO_SOURCE_DIR "/../../shared/testdata/jsontestsuite"};
-    for (const char* dir : candidates) {
-        DWORD attributes = GetFileAttributesA(dir);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return dir;
-    }
-    return std::string();
+    const char* dir = ZO_SOURCE_DIR "/tests/jsontestsuite";
+    DWORD attributes = GetFileAttributesA(dir);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::string();
+    return dir;
 }
 
 inline std::set<std::string> ListJsonFiles(const std::string& dir) {
