@@ -100,4 +100,16 @@ size_t JsonHeap::CachedBytes() {
     return hold ? cache.bytes : 0;
 }
 
+void JsonHeap::Trim() {
+    Hold hold;
+    if (!hold) return;
+    for (FreeBlock*& head : cache.head) {
+        while (FreeBlock* b = head) {
+            head = b->next;
+            free(b);
+        }
+    }
+    cache.bytes = 0;
+}
+
 } // namespace zo

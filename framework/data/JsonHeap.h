@@ -1,8 +1,11 @@
 // JsonHeap: where the JSON tree's small records (values, members, list
 // headers, short strings) live. Every block is an ordinary block of the C
-// runtime heap; a freed block goes to a small cache first, so a tree parsed
-// after another reuses its blocks instead of paying the heap's lock and
-// search for each one. The cache is bounded and owned by the process.
+// runtime heap; a freed block goes to a cache first, so a tree built after
+// another reuses its blocks instead of paying the heap for each one. Under
+// Wine that payment is mostly page faults: the heap decommits the pages a
+// large tree gave back, and the next tree faults each of them in again,
+// which costs more than reading the text. The cache is bounded and owned by
+// the process.
 #pragma once
 #include <cstddef>
 
@@ -10,8 +13,9 @@ namespace zo {
 
 class JsonHeap {
 public:
-    // Bytes the cache may hold at most.
-    static constexpr size_t kMaxCached = 32 * 1024;
+    // Bytes the cache may hold at most: several of the largest trees a
+    // datagram can make (under 1 MB each).
+    static constexpr size_t kMaxCached = 8 * 1024 * 1024;
     // Blocks above this size bypass the cache.
     static constexpr size_t kLargestCached = 256;
 
@@ -27,6 +31,9 @@ public:
 
     // Bytes the cache holds now (0 while another thread uses it).
     static size_t CachedBytes();
+    // Gives every cached block back to the heap (none while another
+    // thread uses the cache).
+    static void Trim();
 };
 
 } // namespace zo

@@ -11,7 +11,7 @@
 #include "data/JsonHeap.h"
 #include "data/JsonTestText.h"
 
-using jsontest::HeapInUse;
+using jsontest::HeapBusyBytes;
 using jsontest::ParseA;
 using zo::Json;
 using zo::JsonHeap;
@@ -40,12 +40,8 @@ void Join(HANDLE h) {
     CloseHandle(h);
 }
 
-// Empties the cache: its blocks are heap blocks, so they may go with free().
 void DrainCache() {
-    std::vector<void*> taken;
-    for (size_t size = 16; size <= JsonHeap::kLargestCached; size += 16)
-        for (size_t n = 0; n < JsonHeap::kMaxCached / size; ++n) taken.push_back(JsonHeap::Take(size));
-    for (void* p : taken) free(p);
+    JsonHeap::Trim();
     ASSERT_EQ(0u, JsonHeap::CachedBytes());
 }
 
@@ -99,14 +95,34 @@ TEST(JsonHeapCache, LargeAndSizedBlocksRoundTrip) {
     JsonHeap::Give(nullptr, 16);
 }
 
-TEST(JsonHeapCache, StaysWithinItsBound) {
+TEST(JsonHeapCache, StaysWithinItsBoundAndTrimsToNothing) {
     DrainCache();
-    const size_t before = HeapInUse();
+    const size_t before = HeapBusyBytes();
     FillCache();
     EXPECT_LE(JsonHeap::CachedBytes(), JsonHeap::kMaxCached);
     EXPECT_GE(JsonHeap::CachedBytes(), JsonHeap::kMaxCached - JsonHeap::kLargestCached);
     // Twice the bound was given; what did not fit went back to the heap.
-    EXPECT_LT(HeapInUse(), before + JsonHeap::kMaxCached + JsonHeap::kMaxCached / 2);
+    EXPECT_LT(HeapBusyBytes(), before + JsonHeap::kMaxCached + JsonHeap::kMaxCached / 2);
+    JsonHeap::Trim();
+    EXPECT_EQ(0u, JsonHeap::CachedBytes());
+    EXPECT_LT(HeapBusyBytes(), before + 4096);
+}
+
+// The tree of the costliest datagram, built again after it went, takes
+// every block of its own from the cache and none from the heap.
+TEST(JsonHeapCache, TheLargestDatagramTreeIsRebuiltFromTheCache) {
+    std::string text = "[";
+    while (text.size() + 5 <= 65507) text += "[],";
+    text += "[]]";
+    DrainCache();
+    {
+        Json j;
+        ASSERT_TRUE(ParseA(j, text));
+    }
+    EXPECT_GT(JsonHeap::CachedBytes(), 512u * 1024);
+    Json again;
+    ASSERT_TRUE(ParseA(again, text));
+    EXPECT_EQ(0u, JsonHeap::CachedBytes());
 }
 
 TEST(JsonHeapThreads, BlocksFreedOnOneThreadServeAnother) {
@@ -128,7 +144,7 @@ TEST(JsonHeapThreads, BlocksFreedOnOneThreadServeAnother) {
 // block handed to both would show the other's mark, and a list broken by a
 // race would crash or lose blocks.
 TEST(JsonHeapThreads, TwoThreadsAtOnceNeverShareABlock) {
-    const size_t before = HeapInUse();
+    const size_t before = jsontest::HeapInUse();
     for (int round = 0; round < 2; ++round) {
         volatile LONG faults = 0;
         auto work = [&faults](unsigned char mark) {
@@ -160,7 +176,7 @@ TEST(JsonHeapThreads, TwoThreadsAtOnceNeverShareABlock) {
         EXPECT_EQ(0, faults);
         EXPECT_LE(JsonHeap::CachedBytes(), JsonHeap::kMaxCached);
     }
-    EXPECT_LT(HeapInUse(), before + JsonHeap::kMaxCached + 4096);
+    EXPECT_LT(jsontest::HeapInUse(), before + 4096);
 }
 
 TEST(JsonHeapThreads, ValuesFreedWhileAThreadEndsGoBack) {
@@ -173,9 +189,9 @@ TEST(JsonHeapThreads, ValuesFreedWhileAThreadEndsGoBack) {
     };
     Join(Start(&leave));
     Join(Start(&leave));
-    const size_t settled = HeapInUse();
+    const size_t settled = jsontest::HeapInUse();
     for (int i = 0; i < 5; ++i) Join(Start(&leave));
-    EXPECT_LE(HeapInUse(), settled);
+    EXPECT_LE(jsontest::HeapInUse(), settled);
 }
 
 }   // namespace

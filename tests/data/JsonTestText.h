@@ -10,6 +10,7 @@
 
 #include "core/Win.h"
 #include "data/Json.h"
+#include "data/JsonHeap.h"
 #include "data/NumberText.h"
 
 namespace jsontest {
@@ -54,9 +55,10 @@ inline bool ReadFile(const std::string& path, std::string* bytes) {
     return true;
 }
 
-// Bytes in use on the C runtime heap, where every Json allocation lives.
-// Callers walk it while no other thread of theirs runs, so it needs no lock.
-inline size_t HeapInUse() {
+// Bytes of busy blocks on the C runtime heap, where every Json allocation
+// lives. Callers walk it while no other thread of theirs runs, so it needs
+// no lock.
+inline size_t HeapBusyBytes() {
     HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
     PROCESS_HEAP_ENTRY entry;
     entry.lpData = nullptr;
@@ -65,6 +67,9 @@ inline size_t HeapInUse() {
         if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
     return used;
 }
+
+// What is in use: the busy blocks less those JsonHeap keeps for reuse.
+inline size_t HeapInUse() { return HeapBusyBytes() - zo::JsonHeap::CachedBytes(); }
 
 inline bool ParseA(zo::Json& j, const std::string& bytes) {
     return j.ParseMbs(bytes.data(), static_cast<int>(bytes.size()));
