@@ -14,7 +14,7 @@ namespace zo {
 
 namespace {
 
-const size_t kGrain = 16;
+const size_t kGrain = JsonHeap::kGrain;
 const unsigned kLists = JsonHeap::kLargestCached / kGrain;
 // In front of a TakeSized block; 8 keeps what follows aligned for doubles.
 const size_t kPrefix = 8;
@@ -79,6 +79,13 @@ void JsonHeap::Give(void* block, size_t size) {
         }
     }
     free(block);
+}
+
+void JsonHeap::Recycle(void* block, size_t size) {
+    if (size >= kGrain && size <= kLargestCached)
+        Give(block, size / kGrain * kGrain);   // the list whose every request it can serve
+    else
+        free(block);
 }
 
 void* JsonHeap::TakeSized(size_t size) {

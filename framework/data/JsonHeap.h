@@ -16,13 +16,24 @@ public:
     // Bytes the cache may hold at most: several of the largest trees a
     // datagram can make (under 1 MB each).
     static constexpr size_t kMaxCached = 8 * 1024 * 1024;
-    // Blocks above this size bypass the cache.
+    // Blocks above this size bypass the cache; below it sizes go up in
+    // steps of kGrain.
     static constexpr size_t kLargestCached = 256;
+    static constexpr size_t kGrain = 16;
+
+    // The bytes a block from Take(size) really has.
+    static constexpr size_t Room(size_t size) {
+        return size > kLargestCached ? size : size ? (size + kGrain - 1) / kGrain * kGrain : kGrain;
+    }
 
     // A block of at least size bytes; null when memory runs out.
     static void* Take(size_t size);
     // Frees a block that Take(size) gave, on any thread.
     static void Give(void* block, size_t size);
+    // Frees any C heap block of at least size bytes, wherever it came from
+    // (a list's array that realloc moved, say): it joins the cache where
+    // its size serves every request.
+    static void Recycle(void* block, size_t size);
 
     // The same for records whose type does not tell their size: the size
     // is kept in front of the block.

@@ -1,6 +1,7 @@
 // JsonHeap: freed blocks serve later requests of their size, the cache keeps
-// to its bound, blocks move between threads, two threads at once never get
-// the same block, and values freed while a thread ends go back too.
+// to its bound, whole trees are rebuilt from it, blocks move between
+// threads, two threads at once never get the same block, and values freed
+// while a thread ends go back too.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -108,21 +109,46 @@ TEST(JsonHeapCache, StaysWithinItsBoundAndTrimsToNothing) {
     EXPECT_LT(HeapBusyBytes(), before + 4096);
 }
 
-// The tree of the costliest datagram, built again after it went, takes
-// every block of its own from the cache and none from the heap.
-TEST(JsonHeapCache, TheLargestDatagramTreeIsRebuiltFromTheCache) {
-    std::string text = "[";
-    while (text.size() + 5 <= 65507) text += "[],";
-    text += "[]]";
+// A block the cache did not make (a list's array that realloc moved) serves
+// the requests its size is sure to cover, and only those.
+TEST(JsonHeapCache, AForeignBlockJoinsTheListItCanServe) {
     DrainCache();
-    {
-        Json j;
-        ASSERT_TRUE(ParseA(j, text));
+    void* p = malloc(40);
+    ASSERT_NE(nullptr, p);
+    JsonHeap::Recycle(p, 40);
+    EXPECT_EQ(32u, JsonHeap::CachedBytes());
+    void* q = JsonHeap::Take(33);
+    EXPECT_NE(p, q);
+    JsonHeap::Give(q, 33);
+    EXPECT_EQ(p, JsonHeap::Take(32));
+    JsonHeap::Give(p, 32);
+    JsonHeap::Recycle(malloc(8), 8);   // too small for any list: freed
+    JsonHeap::Recycle(malloc(300), 300);   // too large to keep: freed
+    JsonHeap::Recycle(nullptr, 0);
+    EXPECT_EQ(32u + 48u, JsonHeap::CachedBytes());
+}
+
+// The trees of the costliest datagrams, built again after they went, take
+// every value and every small list array from the cache; the heap gives
+// only the top list's long array.
+TEST(JsonHeapCache, TheLargestDatagramTreesAreRebuiltFromTheCache) {
+    const std::string nested = std::string(510, '[') + std::string(510, ']') + ",";
+    for (const std::string& piece : {std::string("[],"), nested}) {
+        std::string text = "[";
+        while (text.size() + piece.size() + 2 <= 65507) text += piece;
+        text += "1]";
+        DrainCache();
+        {
+            Json j;
+            ASSERT_TRUE(ParseA(j, text));
+        }
+        EXPECT_GT(JsonHeap::CachedBytes(), 512u * 1024);
+        const size_t busy = HeapBusyBytes();
+        Json again;
+        ASSERT_TRUE(ParseA(again, text));
+        EXPECT_EQ(0u, JsonHeap::CachedBytes()) << piece.size();
+        EXPECT_LE(HeapBusyBytes(), busy + again.Count() * sizeof(void*)) << piece.size();
     }
-    EXPECT_GT(JsonHeap::CachedBytes(), 512u * 1024);
-    Json again;
-    ASSERT_TRUE(ParseA(again, text));
-    EXPECT_EQ(0u, JsonHeap::CachedBytes());
 }
 
 TEST(JsonHeapThreads, BlocksFreedOnOneThreadServeAnother) {
