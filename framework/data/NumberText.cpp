@@ -20,12 +20,11 @@ namespace {
 // whatever nonzero follows keeps every input on the same side of it.
 const unsigned kKeptDigits = 800;
 
-// A decimal token in the form from_chars reads, with bounded length and a
-// bounded exponent: the kept digits, a sticky 1, then "e" and the exponent.
+// A token of any length rewritten in a bounded form for from_chars: its
+// kept digits, a sticky 1, then "e" and the exponent.
 class Canonical {
 public:
-    bool negative = false;
-    bool anyDigit = false;   // the token had at least one digit
+    bool anyDigit = false;      // the token had at least one digit
     unsigned significant = 0;   // significant digits seen
     long long point = 0;        // value = 0.D1D2... * 10^point
 
@@ -43,8 +42,8 @@ public:
             sticky = true;
     }
 
-    // The magnitude, rounded once; result_out_of_range means it lies beyond
-    // the largest double or below half the smallest subnormal.
+    // The magnitude, rounded once: an infinity beyond the largest double,
+    // zero below half the smallest subnormal.
     double Magnitude(long long exponent) {
         long long e = point + exponent;
         if (significant == 0 || e < -330) return 0.0;
@@ -72,6 +71,30 @@ private:
     bool sticky = false;
 };
 
+#ifndef __i386__
+// Most tokens are short: they are checked and narrowed in one pass and read
+// as they stand. False when the token is malformed or out of range; the
+// bounded form then rejects it or decides between zero and infinity.
+bool ScanShort(const wchar_t* s, unsigned n, double* magnitude) {
+    char text[64];
+    if (n > sizeof text) return false;
+    unsigned k = 0;
+    for (unsigned i = 0; i < n; ++i) {
+        wchar_t c = s[i];
+        if ((c >= L'0' && c <= L'9') || c == L'.')
+            text[k++] = static_cast<char>(c);
+        else if (c == L'e' || c == L'E' || c == L'd' || c == L'D')
+            text[k++] = 'e';
+        else if ((c == L'+' || c == L'-') && k && text[k - 1] == 'e')
+            text[k++] = static_cast<char>(c);
+        else
+            return false;
+    }
+    std::from_chars_result r = std::from_chars(text, text + k, *magnitude);
+    return r.ec == std::errc() && r.ptr == text + k;
+}
+#endif
+
 }   // namespace
 
 bool ScanInteger(const wchar_t* s, unsigned n, unsigned long long* value) {
@@ -96,9 +119,17 @@ bool ScanInteger(const wchar_t* s, unsigned n, unsigned long long* value) {
 }
 
 bool ScanDouble(const wchar_t* s, unsigned n, double* value) {
-    Canonical c;
     unsigned i = 0;
-    if (i < n && (s[i] == L'+' || s[i] == L'-')) c.negative = s[i++] == L'-';
+    bool negative = false;
+    if (i < n && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';
+    double d;
+#ifndef __i386__   // the x87 shortcut: see Canonical::Magnitude
+    if (ScanShort(s + i, n - i, &d)) {
+        *value = negative ? -d : d;
+        return true;
+    }
+#endif
+    Canonical c;
     bool afterPoint = false;
     for (; i < n; ++i) {
         if (s[i] == L'.' && !afterPoint)
@@ -121,8 +152,8 @@ bool ScanDouble(const wchar_t* s, unsigned n, double* value) {
         if (negExp) exponent = -exponent;
     }
     if (i != n) return false;
-    double d = c.Magnitude(exponent);
-    *value = c.negative ? -d : d;
+    d = c.Magnitude(exponent);
+    *value = negative ? -d : d;
     return true;
 }
 
