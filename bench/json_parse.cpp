@@ -14,6 +14,7 @@
 #include "BenchClock.h"
 #include "core/Win.h"
 #include "data/Json.h"
+#include "data/JsonHeap.h"
 
 namespace {
 
@@ -103,6 +104,10 @@ Ratios Workload(const char* name, const std::wstring& text, double seconds) {
     double ours = 0, rapid = 0, nl = 0;
     for (int round = 0; round < 5; ++round) {
         ours = std::max(ours, Ours(gbk, seconds / 5));
+        // The blocks our cache keeps go back before the peers run, so they
+        // meet the heap as they would without us (and each of our rounds
+        // starts cold).
+        zo::JsonHeap::Trim();
         rapid = std::max(rapid, Rapid(utf8, seconds / 5));
         nl = std::max(nl, Nlohmann(utf8, seconds / 5));
     }
