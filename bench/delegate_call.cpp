@@ -1,6 +1,10 @@
-// What one call through a Delegate entry (its thunk) costs, against a direct
-// call of the same out-of-line member and against std::function wrapping it,
-// all in one run. Best of several rounds, so a busy machine does not decide.
+// What one call through a Delegate entry (its thunk) and through
+// Delegate::Call costs, judged against a plain function pointer doing the
+// same work in the same run: a callback bound at run time cannot beat one
+// indirect call. The direct call and std::function are shown as figures.
+// The kinds take turns round by round and each keeps its best round, so a
+// busy machine does not decide.
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -42,18 +46,14 @@ double Seconds() {
     return double(now.QuadPart) / double(frequency.QuadPart);
 }
 
-// Nanoseconds per call, best round.
+// Nanoseconds per call of one round.
 template <class Body>
-double Measure(Body body) {
-    double best = 1e30;
-    for (int r = 0; r < kRounds; ++r) {
-        double start = Seconds();
-        body();
-        double ns = (Seconds() - start) * 1e9 / kCalls;
-        if (ns < best) best = ns;
-        sink = hidden->seen[kCalls & 63];
-    }
-    return best;
+double Round(Body body) {
+    double start = Seconds();
+    body();
+    double ns = (Seconds() - start) * 1e9 / kCalls;
+    sink = hidden->seen[kCalls & 63];
+    return ns;
 }
 
 __attribute__((noinline)) void Direct(Counter* c) {
@@ -90,21 +90,28 @@ int main() {
 
     void (*volatile store)(Counter*, int) = &Store;
 
-    double direct = Measure([&] { Direct(hidden); });
-    double indirect = Measure([&] { Indirect(store, hidden); });
-    double thunk = Measure([&] { Thunk(proc); });
-    double function = Measure([&] { StdFunction(wrapped); });
-    double call = Measure([&] { DelegateCall(events); });
+    enum { kDirect, kPointer, kThunk, kFunction, kCall, kKinds };
+    double best[kKinds];
+    for (double& b : best) b = 1e30;
+    for (int r = 0; r < kRounds; ++r) {
+        best[kDirect] = std::min(best[kDirect], Round([&] { Direct(hidden); }));
+        best[kPointer] = std::min(best[kPointer], Round([&] { Indirect(store, hidden); }));
+        best[kThunk] = std::min(best[kThunk], Round([&] { Thunk(proc); }));
+        best[kFunction] = std::min(best[kFunction], Round([&] { StdFunction(wrapped); }));
+        best[kCall] = std::min(best[kCall], Round([&] { DelegateCall(events); }));
+    }
+    const double pointer = best[kPointer];
+    const double thunk = best[kThunk] / pointer, call = best[kCall] / pointer;
 
     printf("calls per round %d, best of %d rounds\n", kCalls, kRounds);
-    printf("direct member call        %6.3f ns/call\n", direct);
-    printf("plain function pointer    %6.3f ns/call  %.2fx direct\n", indirect, indirect / direct);
-    printf("Delegate entry (thunk)    %6.3f ns/call  %.2fx direct\n", thunk, thunk / direct);
-    printf("std::function             %6.3f ns/call  %.2fx direct\n", function, function / direct);
-    printf("Delegate::Call, 1 entry   %6.3f ns/call  %.2fx direct\n", call, call / direct);
-    printf("thunk / std::function     %.2f\n", thunk / function);
-    printf("thunk / function pointer  %.2f\n", thunk / indirect);
-    printf("goal thunk <= 1.5x direct:        %s\n", thunk <= 1.5 * direct ? "met" : "NOT met");
-    printf("goal thunk <= std::function:      %s\n", thunk <= function ? "met" : "NOT met");
-    return 0;
+    printf("plain function pointer    %6.3f ns/call\n", pointer);
+    printf("direct member call        %6.3f ns/call  %.2fx function pointer\n", best[kDirect], best[kDirect] / pointer);
+    printf("Delegate entry (thunk)    %6.3f ns/call  %.2fx function pointer\n", best[kThunk], thunk);
+    printf("std::function             %6.3f ns/call  %.2fx function pointer\n", best[kFunction],
+           best[kFunction] / pointer);
+    printf("Delegate::Call, 1 entry   %6.3f ns/call  %.2fx function pointer\n", best[kCall], call);
+    const bool thunkMet = thunk <= 1.1, callMet = call <= 1.5;
+    printf("goal thunk <= 1.1x function pointer:            %s\n", thunkMet ? "met" : "NOT met");
+    printf("goal Delegate::Call <= 1.5x function pointer:   %s\n", callMet ? "met" : "NOT met");
+    return thunkMet && callMet ? 0 : 1;
 }

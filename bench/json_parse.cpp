@@ -1,6 +1,7 @@
 // Parse plus compact write, in MB/s of input, of (a) a module parameter
 // report of about 300 bytes and (b) a 1 MB document: ours from the GBK
-// bytes, the two peers from the UTF-8 form of the same document.
+// bytes, the two peers from the UTF-8 form of the same document. The goals
+// are ratios to the peers measured in the same run.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -13,6 +14,7 @@
 #include "BenchClock.h"
 #include "core/Win.h"
 #include "data/Json.h"
+#include "data/JsonHeap.h"
 
 namespace {
 
@@ -91,26 +93,43 @@ double Nlohmann(const std::string& utf8, double seconds) {
     });
 }
 
-void Workload(const char* name, const std::wstring& text, double seconds) {
+struct Ratios {
+    double rapid, nlohmann;
+};
+
+Ratios Workload(const char* name, const std::wstring& text, double seconds) {
     const std::string gbk = Encode(text, CP_THREAD_ACP), utf8 = Encode(text, CP_UTF8);
     // Other work shares the machine: the three take turns for several
     // rounds and each keeps its best round.
     double ours = 0, rapid = 0, nl = 0;
     for (int round = 0; round < 5; ++round) {
         ours = std::max(ours, Ours(gbk, seconds / 5));
+        // The blocks our cache keeps go back before the peers run, so they
+        // meet the heap as they would without us (and each of our rounds
+        // starts cold).
+        zo::JsonHeap::Trim();
         rapid = std::max(rapid, Rapid(utf8, seconds / 5));
         nl = std::max(nl, Nlohmann(utf8, seconds / 5));
     }
     printf("%-8s %8u GBK bytes: ours %8.1f MB/s  RapidJSON %8.1f MB/s  nlohmann %8.1f MB/s  "
            "ours/RapidJSON %.2fx  ours/nlohmann %.2fx\n",
            name, static_cast<unsigned>(gbk.size()), ours, rapid, nl, ours / rapid, ours / nl);
+    return {ours / rapid, ours / nl};
+}
+
+bool Goal(const char* text, double ratio, double least) {
+    printf("goal %-36s %.2fx: %s\n", text, ratio, ratio >= least ? "met" : "NOT met");
+    return ratio >= least;
 }
 
 }   // namespace
 
 int main() {
     printf("json parse + compact write, code page %u\n", GetACP());
-    Workload("report", Report(), 2.0);
-    Workload("1MB", LargeDocument(1 << 20), 5.0);
-    return sink == 0;
+    const Ratios report = Workload("report", Report(), 2.0);
+    const Ratios large = Workload("1MB", LargeDocument(1 << 20), 5.0);
+    bool met = Goal("report >= 1.0x nlohmann", report.nlohmann, 1.0);
+    met &= Goal("report >= 0.5x RapidJSON", report.rapid, 0.5);
+    met &= Goal("1MB document >= 1.0x nlohmann", large.nlohmann, 1.0);
+    return met && sink ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "core/Memory.h"
 #include "core/ObjectList.h"
 #include "core/String.h"
+#include "data/JsonHeap.h"
 
 namespace zo {
 
@@ -200,8 +201,38 @@ public:
 private:
     friend class JsonReader;
     friend class JsonWriter;
-    typedef ObjectList<Json> Array;
-    typedef ObjectList<DICTION> Object;
+
+    // The list of an array or an object. A small pointer array is a JsonHeap
+    // block and goes back to its cache with the list, so the next tree's
+    // lists take theirs from there instead of from the heap.
+    template <class T>
+    class List : public ObjectList<T> {
+    public:
+        ~List() {
+            this->Clear();
+            if (!this->memory.external) JsonHeap::Recycle(this->memory.data, this->memory.length * sizeof(T*));
+            this->memory.data = nullptr;
+            this->memory.length = 0;
+        }
+        // Fills the empty list with the n items in one allocation; false
+        // (nothing taken) when memory runs out.
+        bool Adopt(void* const* items, unsigned n) {
+            if (n > this->memory.length) {
+                if (this->memory.external) return false;
+                size_t size = static_cast<size_t>(n) * sizeof(T*);
+                void* block = JsonHeap::Take(size);
+                if (!block) return false;
+                JsonHeap::Recycle(this->memory.data, this->memory.length * sizeof(T*));
+                this->memory.data = static_cast<T**>(block);
+                this->memory.length = static_cast<unsigned>(JsonHeap::Room(size) / sizeof(T*));
+            }
+            if (n) memcpy(this->memory.data, items, n * sizeof(T*));
+            this->count = n;
+            return true;
+        }
+    };
+    typedef List<Json> Array;
+    typedef List<DICTION> Object;
     typedef Memory<unsigned char> Bytes;
 
     Json& operator=(const Json&) = delete;

@@ -14,7 +14,7 @@ namespace zo {
 
 namespace {
 
-const size_t kGrain = 16;
+const size_t kGrain = JsonHeap::kGrain;
 const unsigned kLists = JsonHeap::kLargestCached / kGrain;
 // In front of a TakeSized block; 8 keeps what follows aligned for doubles.
 const size_t kPrefix = 8;
@@ -81,6 +81,13 @@ void JsonHeap::Give(void* block, size_t size) {
     free(block);
 }
 
+void JsonHeap::Recycle(void* block, size_t size) {
+    if (size >= kGrain && size <= kLargestCached)
+        Give(block, size / kGrain * kGrain);   // the list whose every request it can serve
+    else
+        free(block);
+}
+
 void* JsonHeap::TakeSized(size_t size) {
     if (size > static_cast<size_t>(-1) - kPrefix) return nullptr;
     char* block = static_cast<char*>(Take(size + kPrefix));
@@ -98,6 +105,18 @@ void JsonHeap::GiveSized(void* block) {
 size_t JsonHeap::CachedBytes() {
     Hold hold;
     return hold ? cache.bytes : 0;
+}
+
+void JsonHeap::Trim() {
+    Hold hold;
+    if (!hold) return;
+    for (FreeBlock*& head : cache.head) {
+        while (FreeBlock* b = head) {
+            head = b->next;
+            free(b);
+        }
+    }
+    cache.bytes = 0;
 }
 
 } // namespace zo

@@ -249,19 +249,17 @@ private:
         }
     }
 
-    // Moves the items pending since base into list, which grows once to
-    // take them all; what does not fit (no memory) is destroyed.
+    // Moves the items pending since base into list, whose pointer array is
+    // sized once to take them all; without memory for it they are destroyed.
     template <class T>
-    bool Hand(ObjectList<T>& list, unsigned base) {
+    bool Hand(Json::List<T>& list, unsigned base) {
         unsigned n = pending.Count() - base;
         void* const* items = pending.From(base);
-        list.step = n ? n : 1;
-        unsigned i = 0;
-        while (i < n && list.AddIn(static_cast<T*>(items[i])) != NPOS) ++i;
-        list.step = 1;
-        for (unsigned k = i; k < n; ++k) delete static_cast<T*>(items[k]);
+        bool taken = list.Adopt(items, n);
+        if (!taken)
+            for (unsigned k = 0; k < n; ++k) delete static_cast<T*>(items[k]);
         pending.Drop(base);
-        return i == n;
+        return taken;
     }
 
     // Reads a string body after its opening quote and unescapes it in place;

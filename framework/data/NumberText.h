@@ -1,6 +1,6 @@
 // Exact conversions between numbers and the decimal text of the JSON format,
-// written here so that no result depends on which C runtime is linked. All
-// functions work on caller-owned buffers and keep no state.
+// on <charconv>, so that no result depends on which C runtime is linked or
+// on its locale. All functions work on caller-owned buffers and keep no state.
 #pragma once
 
 namespace zo {

@@ -206,7 +206,7 @@ TEST(JsonFuzz, GeneratedInputsRoundTripWithoutGrowingTheHeap) {
 
 TEST(JsonFuzz, EveryTruncationOfEveryCorpusFileRoundTrips) {
     const std::string dir = jsontest::CorpusDir();
-    ASSERT_FALSE(dir.empty());
+    ASSERT_FALSE(dir.empty()) << "the conformance corpus was not found";
     unsigned parsed = 0, total = 0;
     for (const std::string& name : jsontest::ListJsonFiles(dir)) {
         std::string bytes;

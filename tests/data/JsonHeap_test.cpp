@@ -1,6 +1,7 @@
 // JsonHeap: freed blocks serve later requests of their size, the cache keeps
-// to its bound, blocks move between threads, two threads at once never get
-// the same block, and values freed while a thread ends go back too.
+// to its bound, whole trees are rebuilt from it, blocks move between
+// threads, two threads at once never get the same block, and values freed
+// while a thread ends go back too.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include "data/JsonHeap.h"
 #include "data/JsonTestText.h"
 
-using jsontest::HeapInUse;
+using jsontest::HeapBusyBytes;
 using jsontest::ParseA;
 using zo::Json;
 using zo::JsonHeap;
@@ -40,12 +41,8 @@ void Join(HANDLE h) {
     CloseHandle(h);
 }
 
-// Empties the cache: its blocks are heap blocks, so they may go with free().
 void DrainCache() {
-    std::vector<void*> taken;
-    for (size_t size = 16; size <= JsonHeap::kLargestCached; size += 16)
-        for (size_t n = 0; n < JsonHeap::kMaxCached / size; ++n) taken.push_back(JsonHeap::Take(size));
-    for (void* p : taken) free(p);
+    JsonHeap::Trim();
     ASSERT_EQ(0u, JsonHeap::CachedBytes());
 }
 
@@ -99,14 +96,59 @@ TEST(JsonHeapCache, LargeAndSizedBlocksRoundTrip) {
     JsonHeap::Give(nullptr, 16);
 }
 
-TEST(JsonHeapCache, StaysWithinItsBound) {
+TEST(JsonHeapCache, StaysWithinItsBoundAndTrimsToNothing) {
     DrainCache();
-    const size_t before = HeapInUse();
+    const size_t before = HeapBusyBytes();
     FillCache();
     EXPECT_LE(JsonHeap::CachedBytes(), JsonHeap::kMaxCached);
     EXPECT_GE(JsonHeap::CachedBytes(), JsonHeap::kMaxCached - JsonHeap::kLargestCached);
     // Twice the bound was given; what did not fit went back to the heap.
-    EXPECT_LT(HeapInUse(), before + JsonHeap::kMaxCached + JsonHeap::kMaxCached / 2);
+    EXPECT_LT(HeapBusyBytes(), before + JsonHeap::kMaxCached + JsonHeap::kMaxCached / 2);
+    JsonHeap::Trim();
+    EXPECT_EQ(0u, JsonHeap::CachedBytes());
+    EXPECT_LT(HeapBusyBytes(), before + 4096);
+}
+
+// A block the cache did not make (a list's array that realloc moved) serves
+// the requests its size is sure to cover, and only those.
+TEST(JsonHeapCache, AForeignBlockJoinsTheListItCanServe) {
+    DrainCache();
+    void* p = malloc(40);
+    ASSERT_NE(nullptr, p);
+    JsonHeap::Recycle(p, 40);
+    EXPECT_EQ(32u, JsonHeap::CachedBytes());
+    void* q = JsonHeap::Take(33);
+    EXPECT_NE(p, q);
+    JsonHeap::Give(q, 33);
+    EXPECT_EQ(p, JsonHeap::Take(32));
+    JsonHeap::Give(p, 32);
+    JsonHeap::Recycle(malloc(8), 8);   // too small for any list: freed
+    JsonHeap::Recycle(malloc(300), 300);   // too large to keep: freed
+    JsonHeap::Recycle(nullptr, 0);
+    EXPECT_EQ(32u + 48u, JsonHeap::CachedBytes());
+}
+
+// The trees of the costliest datagrams, built again after they went, take
+// every value and every small list array from the cache; the heap gives
+// only the top list's long array.
+TEST(JsonHeapCache, TheLargestDatagramTreesAreRebuiltFromTheCache) {
+    const std::string nested = std::string(510, '[') + std::string(510, ']') + ",";
+    for (const std::string& piece : {std::string("[],"), nested}) {
+        std::string text = "[";
+        while (text.size() + piece.size() + 2 <= 65507) text += piece;
+        text += "1]";
+        DrainCache();
+        {
+            Json j;
+            ASSERT_TRUE(ParseA(j, text));
+        }
+        EXPECT_GT(JsonHeap::CachedBytes(), 512u * 1024);
+        const size_t busy = HeapBusyBytes();
+        Json again;
+        ASSERT_TRUE(ParseA(again, text));
+        EXPECT_EQ(0u, JsonHeap::CachedBytes()) << piece.size();
+        EXPECT_LE(HeapBusyBytes(), busy + again.Count() * sizeof(void*)) << piece.size();
+    }
 }
 
 TEST(JsonHeapThreads, BlocksFreedOnOneThreadServeAnother) {
@@ -128,7 +170,7 @@ TEST(JsonHeapThreads, BlocksFreedOnOneThreadServeAnother) {
 // block handed to both would show the other's mark, and a list broken by a
 // race would crash or lose blocks.
 TEST(JsonHeapThreads, TwoThreadsAtOnceNeverShareABlock) {
-    const size_t before = HeapInUse();
+    const size_t before = jsontest::HeapInUse();
     for (int round = 0; round < 2; ++round) {
         volatile LONG faults = 0;
         auto work = [&faults](unsigned char mark) {
@@ -160,7 +202,7 @@ TEST(JsonHeapThreads, TwoThreadsAtOnceNeverShareABlock) {
         EXPECT_EQ(0, faults);
         EXPECT_LE(JsonHeap::CachedBytes(), JsonHeap::kMaxCached);
     }
-    EXPECT_LT(HeapInUse(), before + JsonHeap::kMaxCached + 4096);
+    EXPECT_LT(jsontest::HeapInUse(), before + 4096);
 }
 
 TEST(JsonHeapThreads, ValuesFreedWhileAThreadEndsGoBack) {
@@ -173,9 +215,9 @@ TEST(JsonHeapThreads, ValuesFreedWhileAThreadEndsGoBack) {
     };
     Join(Start(&leave));
     Join(Start(&leave));
-    const size_t settled = HeapInUse();
+    const size_t settled = jsontest::HeapInUse();
     for (int i = 0; i < 5; ++i) Join(Start(&leave));
-    EXPECT_LE(HeapInUse(), settled);
+    EXPECT_LE(jsontest::HeapInUse(), settled);
 }
 
 }   // namespace

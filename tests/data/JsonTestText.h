@@ -10,6 +10,7 @@
 
 #include "core/Win.h"
 #include "data/Json.h"
+#include "data/JsonHeap.h"
 #include "data/NumberText.h"
 
 namespace jsontest {
@@ -23,16 +24,13 @@ inline std::string ToAnsi(const std::wstring& w) {
     return out;
 }
 
-// The conformance corpus: beside the source tree's parent (the main checkout)
-// or two levels up (a work tree under it); "" when it is in neither place.
+// The conformance corpus kept in the source tree; "" when it is missing, so
+// the tests that need it fail rather than pass on nothing.
 inline std::string CorpusDir() {
-    const char* candidates[] = {ZO_SHARED_DIR "/testdata/jsontestsuite",
-                                ZO_SOURCE_DIR "/../../shared/testdata/jsontestsuite"};
-    for (const char* dir : candidates) {
-        DWORD attributes = GetFileAttributesA(dir);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return dir;
-    }
-    return std::string();
+    const char* dir = ZO_SOURCE_DIR "/tests/jsontestsuite";
+    DWORD attributes = GetFileAttributesA(dir);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::string();
+    return dir;
 }
 
 inline std::set<std::string> ListJsonFiles(const std::string& dir) {
@@ -57,9 +55,10 @@ inline bool ReadFile(const std::string& path, std::string* bytes) {
     return true;
 }
 
-// Bytes in use on the C runtime heap, where every Json allocation lives.
-// Callers walk it while no other thread of theirs runs, so it needs no lock.
-inline size_t HeapInUse() {
+// Bytes of busy blocks on the C runtime heap, where every Json allocation
+// lives. Callers walk it while no other thread of theirs runs, so it needs
+// no lock.
+inline size_t HeapBusyBytes() {
     HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
     PROCESS_HEAP_ENTRY entry;
     entry.lpData = nullptr;
@@ -68,6 +67,9 @@ inline size_t HeapInUse() {
         if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
     return used;
 }
+
+// What is in use: the busy blocks less those JsonHeap keeps for reuse.
+inline size_t HeapInUse() { return HeapBusyBytes() - zo::JsonHeap::CachedBytes(); }
 
 inline bool ParseA(zo::Json& j, const std::string& bytes) {
     return j.ParseMbs(bytes.data(), static_cast<int>(bytes.size()));

@@ -366,4 +366,99 @@ TEST(ScanDouble, SyntaxIsDecimalOnly) {
     EXPECT_EQ(0.0, d);
 }
 
+// The digits carry into the next power of ten (1e-6 is 9.99...95e-7 as a
+// double), ties at the 17th digit, and the ends of the range: the layout
+// must follow the rounded digits, and nothing may be rounded twice.
+TEST(FormatDouble, RoundsOnceThenLaysOut) {
+    const Formatted table[] = {
+        {1e-6, L"1.000000000000000e-006"},
+        {1e-7, L"1.000000000000000e-007"},
+        {1e24, L"1.000000000000000e+024"},
+        {1234567890123456.5, L"1234567890123456."},
+        {1234567890123457.5, L"1234567890123458."},
+        {100000000000000.25, L"100000000000000.2"},
+        {123456789012345.67, L"123456789012345.7"},
+        {0.00012345678901234567, L"0.0001234567890123457"},
+        {1e-300, L"1.000000000000000e-300"},
+        {2.2250738585072009e-308, L"2.225073858507201e-308"},
+        {1.5e-323, L"1.482196937523740e-323"},
+        {-1e21, L"-1.000000000000000e+021"},
+    };
+    for (const Formatted& f : table) EXPECT_EQ(std::wstring(f.text), Format(f.value)) << f.text;
+}
+
+// Halfway between the subnormals, half the smallest one, the edge of the
+// normals, and exponents past either end, also when the point and the
+// exponent pull in opposite directions.
+TEST(ScanDouble, BoundariesOfSubnormalsAndOverflow) {
+    const Scanned table[] = {
+        {"2.4703282292062327e-324", 0x0000000000000000ULL},
+        {"2.4703282292062328e-324", 0x0000000000000001ULL},
+        {"-2.4703282292062328e-324", 0x8000000000000001ULL},
+        {"7.4109846876186981e-324", 0x0000000000000001ULL},
+        {"7.4109846876186982e-324", 0x0000000000000002ULL},
+        {"2.2250738585072009e-308", 0x000FFFFFFFFFFFFFULL},
+        {"2.2250738585072014e-308", 0x0010000000000000ULL},
+        {"1.7976931348623157e308", 0x7FEFFFFFFFFFFFFFULL},
+        {"0.00001e313", 0x7FE1CCF385EBC8A0ULL},
+        {"123456789012345678901234567890e-330", 0x01752A64E34BA0D3ULL},
+        {"1000000e-329", 0x0000000000000002ULL},
+        {"100000e-329", 0x0000000000000000ULL},
+        {"1e-325", 0x0000000000000000ULL},
+        {"-1e-325", 0x8000000000000000ULL},
+        {"0.1e310", 0x7FF0000000000000ULL},
+        {"1D309", 0x7FF0000000000000ULL},
+        {"-1e309", 0xFFF0000000000000ULL},
+        {"1234567890123456.5", 0x43118B54F22AEB02ULL},
+    };
+    for (const Scanned& s : table) {
+        double d = -1;
+        ASSERT_TRUE(Scan(s.text, &d)) << s.text;
+        EXPECT_EQ(s.bits, Bits(d)) << s.text;
+    }
+}
+
+// Forms the standard conversion would take but this format does not, next
+// to lenient forms it does take.
+TEST(ScanDouble, TakesNoFormBeyondItsOwn) {
+    const char* bad[] = {"infinity", "-inf", "+nan", "NAN(1)", "1e+-5", "+-1", "--1", "..1", "1e5e5", "0x10",
+                         "1p3", "1.e", ".e1", "1.5E+", "1e 5", "1 e5"};
+    for (const char* t : bad) {
+        double d;
+        EXPECT_FALSE(Scan(t, &d)) << t;
+    }
+    const char* good[] = {"-.5", "+.5e-3", "5.D3", "0.", "-0.0e-0", "00.00", "1e0000000000000000000001"};
+    for (const char* t : good) {
+        double d;
+        EXPECT_TRUE(Scan(t, &d)) << t;
+    }
+}
+
+// What this format prints reads back to a double that prints the same, and
+// 17 digits of the extreme doubles read back to the very same double.
+TEST(ScanDouble, PrintedTextReadsBack) {
+    const unsigned long long extremes[] = {
+        0x0000000000000001ULL, 0x000FFFFFFFFFFFFFULL, 0x0010000000000000ULL, 0x0010000000000001ULL,
+        0x7FEFFFFFFFFFFFFFULL, 0x4340000000000001ULL, 0x3FB999999999999AULL, 0x44B52D02C7E14AF6ULL,
+    };
+    for (unsigned long long bits : extremes) {
+        char text[64];
+        snprintf(text, sizeof text, "%.17g", FromBits(bits));
+        double back = 0;
+        EXPECT_TRUE(Scan(text, &back) && Bits(back) == bits) << text;
+    }
+    std::mt19937_64 rng(16);
+    int mismatches = 0;
+    for (int i = 0; i < 100000 && mismatches < 5; ++i) {
+        double v = FromBits(rng());
+        if (std::isnan(v)) continue;
+        std::wstring printed = Format(v);
+        double back = 0;
+        if (!zo::ScanDouble(printed.data(), static_cast<unsigned>(printed.size()), &back) || Format(back) != printed) {
+            ADD_FAILURE() << std::string(printed.begin(), printed.end());
+            ++mismatches;
+        }
+    }
+}
+
 } // namespace
