@@ -19,44 +19,11 @@
 
 #include <tlhelp32.h>
 
+using zotest::Drive;
+
 namespace {
 
 const wchar_t kTitle[] = L"网络模块设置工具";
-
-// Runs ui_driver.exe on the window titled title with these steps; false
-// when a step failed. out gets what it printed.
-bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title = kTitle) {
-    out.clear();
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return false;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    std::wstring path = zotest::BesideMe(L"ui_driver.exe");
-    std::wstring line = L"\"" + path + L"\" window " + title + L" 15000 " + steps;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
-                                  nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    DWORD code = 1;
-    if (started) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-            for (DWORD k = 0; k < got; ++k)
-                if (buffer[k] != '\r') out += buffer[k];   // its standard output is in text mode
-        WaitForSingleObject(pi.hProcess, 60000);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
-    return code == 0;
-}
 
 // A program beside the test, started as from a desktop; killed if a test
 // leaves it running.

@@ -16,6 +16,10 @@ std::wstring BesideMe(const wchar_t* name);
 // handle (owned by the caller) or null.
 HANDLE StartProgram(const std::wstring& path, const std::wstring& args, DWORD flags = 0);
 
+// Runs ui_driver.exe on the window titled title with these steps; false when
+// a step failed. out gets what it printed.
+bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title = L"网络模块设置工具");
+
 class Simulator {
 public:
     Simulator() {}
