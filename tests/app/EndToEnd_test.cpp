@@ -14,21 +14,6 @@ using zotest::Drive;
 
 namespace {
 
-// The real program, started as from a desktop; killed if a test leaves it running.
-class Tool {
-public:
-    ~Tool() {
-        if (!process) return;
-        if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);
-        CloseHandle(process);
-    }
-    bool Start() {
-        process = zotest::StartProgram(zotest::BesideMe(L"ModuleTool.exe"), L"", DETACHED_PROCESS);
-        return process != nullptr;
-    }
-    HANDLE process = nullptr;
-};
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,7 +34,7 @@ protected:
     }
 
     zotest::Simulator sim;
-    Tool tool;
+    zotest::Program tool;
 };
 
 } // namespace

@@ -20,55 +20,11 @@
 #include <tlhelp32.h>
 
 using zotest::Drive;
+using zotest::Program;
 
 namespace {
 
 const wchar_t kTitle[] = L"网络模块设置工具";
-
-// A program beside the test, started as from a desktop; killed if a test
-// leaves it running.
-class Program {
-public:
-    explicit Program(const wchar_t* name) : exe(name) {}
-    ~Program() {
-        if (!process) return;
-        if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);
-        CloseHandle(process);
-    }
-    // Starts it and waits until its window titled title is visible and
-    // answers: the window is shown as soon as it is visible, but its first
-    // painting is still under way, and a close would wait for that.
-    bool Start(const wchar_t* title) {
-        process = zotest::StartProgram(zotest::BesideMe(exe), L"", DETACHED_PROCESS);
-        DWORD_PTR r;
-        return process && zotest::WaitUntil([&] { return (window = Find(title)) != nullptr; }, 15000) &&
-               SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
-    }
-    HWND Find(const wchar_t* title) const {
-        for (HWND h = FindWindowW(nullptr, title); h; h = FindWindowExW(nullptr, h, nullptr, title)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            if (pid == GetProcessId(process) && IsWindowVisible(h)) return h;
-        }
-        return nullptr;
-    }
-    // Posts WM_CLOSE; the exit code (STILL_ACTIVE when not ended within
-    // ms) and the milliseconds until the process ended.
-    DWORD Close(DWORD ms, double& took) {
-        LARGE_INTEGER f, a, b;
-        QueryPerformanceFrequency(&f);
-        QueryPerformanceCounter(&a);
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-        QueryPerformanceCounter(&b);
-        took = double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart);
-        return code;
-    }
-    const wchar_t* exe;
-    HANDLE process = nullptr;
-    HWND window = nullptr;
-};
 
 // Processes running an image of this name.
 unsigned Running(const wchar_t* image) {
@@ -223,7 +179,7 @@ TEST_F(Robustness, StartAndCloseThirtyTimesHalfDuringASweepAsFastAsAMinimalProgr
             Program base(L"minimal_window.exe");
             ASSERT_TRUE(base.Start(L"最小窗口"));
             double took = 0;
-            ASSERT_EQ(base.Close(5000, took), 0u);
+            ASSERT_EQ(base.Close(5000, &took), 0u);
             minimal.push_back(took);
         }
         Program p(L"ModuleTool.exe");
@@ -235,7 +191,7 @@ TEST_F(Robustness, StartAndCloseThirtyTimesHalfDuringASweepAsFastAsAMinimalProgr
             ASSERT_TRUE(zotest::WaitUntil([&] { return !IsWindowEnabled(search); }));
         }
         double took = 0;
-        ASSERT_EQ(p.Close(5000, took), 0u);
+        ASSERT_EQ(p.Close(5000, &took), 0u);
         tool.push_back(took);
         EXPECT_EQ(Running(L"ModuleTool.exe"), 0u) << "a process was left behind";
     }

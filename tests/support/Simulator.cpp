@@ -23,6 +23,39 @@ HANDLE StartProgram(const std::wstring& path, const std::wstring& args, DWORD fl
     return pi.hProcess;
 }
 
+Program::~Program() {
+    if (!process) return;
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);
+    CloseHandle(process);
+}
+
+bool Program::Start(const wchar_t* title) {
+    process = StartProgram(BesideMe(exe), L"", DETACHED_PROCESS);
+    auto find = [&]() -> HWND {
+        for (HWND h = FindWindowW(nullptr, title); h; h = FindWindowExW(nullptr, h, nullptr, title)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid == GetProcessId(process) && IsWindowVisible(h)) return h;
+        }
+        return nullptr;
+    };
+    DWORD_PTR r;
+    return process && WaitUntil([&] { return (window = find()) != nullptr; }, 15000) &&
+           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
+}
+
+DWORD Program::Close(DWORD ms, double* took) {
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&a);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    QueryPerformanceCounter(&b);
+    if (took) *took = double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart);
+    return code;
+}
+
 bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
     out.clear();
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};

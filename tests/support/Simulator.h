@@ -16,6 +16,28 @@ std::wstring BesideMe(const wchar_t* name);
 // handle (owned by the caller) or null.
 HANDLE StartProgram(const std::wstring& path, const std::wstring& args, DWORD flags = 0);
 
+// A program beside the test (the tool itself by default), started as from a
+// desktop: without a console. Killed if a test leaves it running.
+class Program {
+public:
+    explicit Program(const wchar_t* name = L"ModuleTool.exe") : exe(name) {}
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Starts it and waits until its window titled title is visible and
+    // answers: a window is shown before its first painting is done, and a
+    // close would wait for that.
+    bool Start(const wchar_t* title = L"网络模块设置工具");
+    // Posts WM_CLOSE; the exit code, or STILL_ACTIVE when the process has
+    // not ended within ms. took gets the milliseconds until it ended.
+    DWORD Close(DWORD ms, double* took = nullptr);
+
+    const wchar_t* exe;
+    HANDLE process = nullptr;
+    HWND window = nullptr;
+};
+
 // Runs ui_driver.exe on the window titled title with these steps; false when
 // a step failed. out gets what it printed.
 bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title = L"网络模块设置工具");
