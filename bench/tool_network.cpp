@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "../tools/SimulatorLog.h"
 
 #define PSAPI_VERSION 2
 #include <psapi.h>
@@ -35,18 +36,6 @@ std::wstring Beside(const wchar_t* name) {
 }
 
 std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
-
-std::string ReadAll(const std::wstring& path) {
-    std::string bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(f);
-    return bytes;
-}
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -201,7 +190,7 @@ int Size() {
     std::wstring i686 = Parent(Parent(Parent(x64))) + L"\\i686\\bin\\ModuleTool.exe";
     size_t small = 0;
     for (const std::wstring& path : {x64, i686}) {
-        std::string bytes = ReadAll(path);
+        std::string bytes = simlog::ReadFileBytes(path.c_str());
         std::string dlls;
         for (const std::string& d : Imports(bytes)) dlls += " " + d;
         printf("%ls: %zu bytes (%.0f KB), imports%s\n", path.c_str(), bytes.size(), bytes.size() / 1024.0,
@@ -237,7 +226,7 @@ int Sweep() {
     while (!done && BenchNow() - start < 40) {
         double now = BenchNow();
         if (!replied) {
-            std::string log = ReadAll(sim.log);
+            std::string log = simlog::ReadFileBytes(sim.log.c_str());
             if (log.compare(0, strlen(last), last) == 0 || log.find(std::string("\n") + last) != std::string::npos)
                 replied = now;
         }
