@@ -83,6 +83,14 @@ int SelectExact(const zo::ComboBox& box, const wchar_t* text) {
     return -1;
 }
 
+// Finds the local address and posts it to the window (in wParam, in
+// network order); it runs on a thread of its own.
+DWORD WINAPI LookUpLocalAddress(void* window) {
+    zo::IP local = proto::LocalAddress();
+    PostMessageW(static_cast<HWND>(window), MainFrm::WM_LOCAL_ADDRESS, static_cast<WPARAM>(local.ToLong()), 0);
+    return 0;
+}
+
 } // namespace
 
 MainFrm::MainFrm() {
@@ -120,6 +128,8 @@ MainFrm::MainFrm() {
     AddMessageHandler(WM_DATAGRAMS, WM_DATAGRAMS, this, &MainFrm::OnDatagrams);
     AddMessageHandler(WM_TIMER, WM_TIMER, this, &MainFrm::OnDrainTimer);
     AddMessageHandler(WM_SWEEP_DONE, WM_SWEEP_DONE, this, &MainFrm::OnSweepDone);
+    AddMessageHandler(WM_LOCAL_ADDRESS, WM_LOCAL_ADDRESS, this, &MainFrm::OnLocalAddress);
+    AddMessageHandler(WM_SHOWN, WM_SHOWN, this, &MainFrm::OnShown);
     AddMessageHandler(WM_DESTROY, WM_DESTROY, this, &MainFrm::OnDestroy);
     sweepStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
@@ -135,7 +145,9 @@ MainFrm::MainFrm() {
         s->Connect(all);
     }
     receiver.datagramHandler.Bind(this, &MainFrm::OnDatagram);
-    receiver.Tune(proto::kToolPort);
+    // The port is claimed now; receiving starts once the window is shown
+    // (OnShown), and whatever comes meanwhile waits in the socket's buffer.
+    receiver.Bind(proto::kToolPort);
 
     // The layout tree is built now so the smallest client size follows
     // from it; the controls are attached once they exist.
@@ -187,8 +199,11 @@ void MainFrm::BuildLayout() {
 }
 
 void MainFrm::AttachControls() {
+    // Each control was made on its node's rectangle, so it is attached
+    // without being placed again: a drop-down box, which keeps the height
+    // its font gives it, would otherwise be resized twice for nothing.
     for (unsigned i = 0; i < kLayoutNodes; ++i)
-        if (nodes[i] && kLayout[i].control) nodes[i]->SetWindow(kLayout[i].control(*this)->Handle());
+        if (nodes[i] && kLayout[i].control) nodes[i]->window = kLayout[i].control(*this)->Handle();
 }
 
 zo::Layout* MainFrm::Node(const wchar_t* name) const {
@@ -198,6 +213,7 @@ zo::Layout* MainFrm::Node(const wchar_t* name) const {
 }
 
 void MainFrm::OnCreate(zo::IWnd*) {
+    HWND me = Handle();
     smallIcon = LoadAppIcon(16);
     bigIcon = LoadAppIcon(32);
     if (smallIcon) Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
@@ -207,7 +223,19 @@ void MainFrm::OnCreate(zo::IWnd*) {
     font->SetSize(20);
     font->Realize();
     HFONT small = buttonFont.Handle() ? buttonFont.Handle() : font->Handle();
-    HWND me = Handle();
+
+    // Every control is made where the layout puts it: moving and sizing
+    // 21 windows after their creation took longer than creating them there.
+    // The tree is arranged now, with no window in it yet.
+    root.Update(nullptr);
+    for (unsigned i = 0; i < kLayoutNodes; ++i) {
+        if (!nodes[i] || !kLayout[i].control) continue;
+        zo::CreateStruct* cs = kLayout[i].control(*this)->createInfo.Get();
+        cs->x = nodes[i]->x;
+        cs->y = nodes[i]->y;
+        cs->width = nodes[i]->cx;
+        cs->height = nodes[i]->cy;
+    }
 
     moduleBox.Create(me);
     moduleGroup.Create(me);
@@ -223,12 +251,11 @@ void MainFrm::OnCreate(zo::IWnd*) {
     hostLabel.Create(me);
     portLabel.Create(me);
     hostBox.Create(me);
-    zo::String hosts;
-    hosts = proto::LocalAddress().ToString();
-    hosts.Prepend(kDefaultHosts);
+    // The default host now; the local address follows it when found.
     zo::StringList hostItems;
-    hostItems.Split(hosts.Handle(), L",");
-    for (unsigned i = 0; i < hostItems.Count(); ++i) hostBox.InsertItem(zo::NPOS, hostItems[i].Handle());
+    hostItems.Split(kDefaultHosts, L",");
+    for (unsigned i = 0; i < hostItems.Count(); ++i)
+        if (hostItems[i].Length()) hostBox.InsertItem(zo::NPOS, hostItems[i].Handle());
     portEdit.Create(me);
     wifiGroup.Create(me);
     apLabel.Create(me);
@@ -243,14 +270,27 @@ void MainFrm::OnCreate(zo::IWnd*) {
     saveButton.Create(me);
 
     AttachControls();
-    // Places the controls now: nothing promises a size message after this.
-    root.Update(nullptr);
-
-    // Datagrams that came before the window existed are waiting: from now
-    // on the receive thread wakes this window, and this first wake takes
-    // whatever is already queued, in order.
+    // Datagrams that came before the window existed are waiting (queued, or
+    // in the socket's buffer): from now on the receive thread wakes this
+    // window, and this first wake takes whatever is already queued, in order.
     uiWindow.store(me);
     Post(WM_DATAGRAMS);
+    // The threads start once the window has been shown: starting a thread
+    // under Wine costs the window's creation and first showing several ms.
+    Post(WM_SHOWN);
+}
+
+void MainFrm::OnShown(zo::Message*, zo::IWnd*) {
+    receiver.Start();
+    // The local address takes a name look-up that loads the resolver's
+    // libraries (over 10 ms on a cold start), so a thread of its own finds
+    // it and the host list gets it when it comes. The thread holds nothing
+    // of this object, only the window it posts to, so it is never waited
+    // for; a window gone by then ignores it.
+    if (HANDLE t = CreateThread(nullptr, 0, LookUpLocalAddress, Handle(), 0, nullptr))
+        CloseHandle(t);
+    else
+        Post(WM_LOCAL_ADDRESS, static_cast<WPARAM>(proto::LocalAddress().ToLong()));
 }
 
 void MainFrm::OnCommand(unsigned short, unsigned short code, zo::IWnd* source) {
@@ -326,6 +366,12 @@ void MainFrm::SweepModules(const char* request, int length) {
     }
     HWND h = uiWindow.load();
     if (h) PostMessageW(h, WM_SWEEP_DONE, 0, 0);
+}
+
+void MainFrm::OnLocalAddress(zo::Message* m, zo::IWnd*) {
+    zo::String dotted;
+    dotted = zo::IP(static_cast<unsigned long>(m->wParam)).ToString();
+    hostBox.InsertItem(zo::NPOS, dotted.Handle());
 }
 
 void MainFrm::OnSweepDone(zo::Message*, zo::IWnd*) {

@@ -27,6 +27,8 @@ public:
     // Private messages of the window: datagrams are waiting; the sweep ended.
     static const UINT WM_DATAGRAMS = WM_APP + 0x101;
     static const UINT WM_SWEEP_DONE = WM_APP + 0x102;
+    static const UINT WM_LOCAL_ADDRESS = WM_APP + 0x103;   // wParam: the address, network order
+    static const UINT WM_SHOWN = WM_APP + 0x104;           // posted by OnCreate: the threads start
     // The UI thread spends at most this long on the queue per turn of the
     // loop, then lets input and painting through before it goes on.
     static const DWORD kDrainSliceMs = 8;
@@ -97,6 +99,8 @@ private:
     void OnDatagrams(zo::Message* m, zo::IWnd*);
     void OnDrainTimer(zo::Message* m, zo::IWnd*);
     void OnSweepDone(zo::Message* m, zo::IWnd*);
+    void OnLocalAddress(zo::Message* m, zo::IWnd*);
+    void OnShown(zo::Message* m, zo::IWnd*);
     void OnDestroy(zo::Message* m, zo::IWnd*);
     void WakeUi();
 

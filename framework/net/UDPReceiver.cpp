@@ -22,7 +22,9 @@ void UDPReceiver::Stop() {
     thread.Close();
 }
 
-bool UDPReceiver::Tune(unsigned short port) {
+bool UDPReceiver::Tune(unsigned short port) { return Bind(port) && Start(); }
+
+bool UDPReceiver::Bind(unsigned short port) {
     if (socket.NotNull()) return false;
     // A loop that ended on a receive error left its handle behind. It has
     // already let go of the socket, so it is at most freeing its buffer;
@@ -45,6 +47,11 @@ bool UDPReceiver::Tune(unsigned short port) {
     // burst while the handler catches up. The system may grant less.
     int bufferBytes = ReceiveBufferBytes;
     socket.SetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferBytes), sizeof(bufferBytes));
+    return true;
+}
+
+bool UDPReceiver::Start() {
+    if (socket.IsNull() || thread.Handle()) return false;
     if (thread.StartThread(this, &UDPReceiver::ReceiveLoop)) return true;
     // Nobody would ever receive on a bound socket without its thread, and a
     // valid socket would refuse every later Tune.

@@ -30,6 +30,12 @@ public:
     // when already tuned, when the socket cannot be made or bound (traced),
     // or when the thread cannot start; then the receiver stays idle.
     bool Tune(unsigned short port);
+    // Tune in two steps: Bind claims the port (datagrams then wait in the
+    // socket's buffer) and Start begins receiving them on the thread. Bind
+    // fails as Tune does; Start is false when nothing is bound, when the
+    // thread already runs, or when it cannot start (the socket is closed).
+    bool Bind(unsigned short port);
+    bool Start();
     Socket* GetSocket() { return &socket; }
     // Closes the socket and waits for the receive thread, so no handler call
     // runs once it returns; the handler is released (set it again before

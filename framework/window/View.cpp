@@ -139,19 +139,33 @@ void View::OnEraseBkgnd(Message* m, IWnd*) {
 void View::OnDropFiles(Message* m, IWnd*) {
     if (!dropFilesEvent.Count()) return;
     HDROP drop = reinterpret_cast<HDROP>(m->wParam);
+    // The shell's library is loaded when files are dropped, not at every
+    // start of a program: it and what it pulls in take several ms to load.
+    HMODULE shell = LoadLibraryW(L"shell32.dll");
+    using QueryFn = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
+    using FinishFn = void(WINAPI*)(HDROP);
+    QueryFn queryFile =
+        shell ? reinterpret_cast<QueryFn>(reinterpret_cast<void*>(GetProcAddress(shell, "DragQueryFileW"))) : nullptr;
+    FinishFn finish =
+        shell ? reinterpret_cast<FinishFn>(reinterpret_cast<void*>(GetProcAddress(shell, "DragFinish"))) : nullptr;
+    if (!queryFile || !finish) {
+        if (shell) FreeLibrary(shell);
+        return;
+    }
     StringMemList files;
     Memory<wchar_t> path;
-    UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    UINT n = queryFile(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < n; ++i) {
         // Paths may be longer than MAX_PATH; the buffer follows each one.
-        UINT len = DragQueryFileW(drop, i, nullptr, 0);
+        UINT len = queryFile(drop, i, nullptr, 0);
         if (len < MAX_PATH) len = MAX_PATH;
         if (path.Length() < len + 1 && !path.SetLength(len + 1)) continue;
-        UINT got = DragQueryFileW(drop, i, path.data, len + 1);
+        UINT got = queryFile(drop, i, path.data, len + 1);
         path.data[got < len ? got : len] = 0;
         files.Add(path.data, NPOS);
     }
-    DragFinish(drop);
+    finish(drop);
+    FreeLibrary(shell);
     dropFilesEvent.Call(&files, this);
 }
 

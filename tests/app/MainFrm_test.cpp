@@ -106,8 +106,11 @@ TEST_F(MainFrmTest, WindowHasItsTitleAndTwentyOneControlsWithTextsStylesAndFonts
 
     EXPECT_EQ(Entries(f.baudBox), (std::vector<std::wstring>{L"9600", L"19200", L"38400", L"57600", L"115200"}));
     EXPECT_EQ(f.baudBox.GetSelection(), -1);
+    // The local address is looked up on a thread once the window is shown
+    // and joins the default host when it comes.
     zo::String local;
     local = proto::LocalAddress().ToString();
+    EXPECT_TRUE(zotest::PumpUntil([&] { return f.hostBox.GetCount() >= 2; }));
     EXPECT_EQ(Entries(f.hostBox), (std::vector<std::wstring>{L"modules.example.com", local.Handle()}));
     EXPECT_EQ(f.hostBox.GetSelection(), -1);
 }

@@ -154,6 +154,25 @@ TEST(UDPReceiverTune, SecondTuneAnswersFalseAndChangesNothing) {
     EXPECT_TRUE(zotest::WaitUntil([&] { return c.Count() == 1; }));
 }
 
+TEST(UDPReceiverTune, DatagramsBetweenBindAndStartWaitAndArriveInOrder) {
+    Collector c;
+    zo::UDPReceiver rx;
+    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
+    EXPECT_FALSE(rx.Start()) << "nothing is bound yet";
+    ASSERT_TRUE(rx.Bind(0));
+    EXPECT_FALSE(rx.IsRunning());
+    EXPECT_FALSE(rx.Bind(0)) << "already bound";
+    unsigned short port = PortOf(rx);
+    Sender tx;
+    for (const char* text : {"one", "two", "three"}) tx.Send(text, static_cast<int>(strlen(text)), port);
+    ASSERT_TRUE(rx.Start());
+    EXPECT_FALSE(rx.Start()) << "already receiving";
+    ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() == 3; }));
+    EXPECT_EQ("one", c.At(0).bytes);
+    EXPECT_EQ("two", c.At(1).bytes);
+    EXPECT_EQ("three", c.At(2).bytes);
+}
+
 TEST(UDPReceiverData, EmptyAndLargestDatagramsArriveExactly) {
     Collector c;
     zo::UDPReceiver rx;
