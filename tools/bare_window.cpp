@@ -8,7 +8,7 @@
 #include <initializer_list>
 
 #include "app/Resource.h"
-#include "core/Win.h"
+#include "tools/PlainWindow.h"
 
 namespace {
 
@@ -61,31 +61,15 @@ HFONT MakeFont(int height) {
     return CreateFontIndirectW(&lf);
 }
 
-LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(h, msg, w, l);
-}
-
 } // namespace
 
 int wmain() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"BareWindow";
-    if (!RegisterClassExW(&wc)) return 1;
+    if (!plain::RegisterClassNamed(instance, L"BareWindow")) return 1;
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, exStyle = WS_EX_CONTROLPARENT | WS_EX_COMPOSITED;
     RECT frame = {0, 0, 720, 540};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    HWND main = CreateWindowExW(exStyle, wc.lpszClassName, L"网络模块设置工具 (bare)", style, 200, 200,
+    HWND main = CreateWindowExW(exStyle, L"BareWindow", L"网络模块设置工具 (bare)", style, 200, 200,
                                 frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
                                 nullptr);
     if (!main) return 1;
@@ -107,12 +91,8 @@ int wmain() {
     }
     ShowWindow(main, SW_SHOWNORMAL);
     UpdateWindow(main);
-    MSG m;
-    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
+    int code = plain::RunLoop();
     DeleteObject(font);
     DeleteObject(small);
-    return static_cast<int>(m.wParam);
+    return code;
 }
