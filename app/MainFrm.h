@@ -24,11 +24,14 @@
 
 class MainFrm : public zo::Frame {
 public:
-    // Private messages of the window: datagrams are waiting; the sweep ended.
+    // Private messages of the window: datagrams are waiting; the sweep
+    // ended; the local address was found (wParam, network order); the
+    // window is up (posted by OnCreate, so it comes after the first showing)
+    // and the receive and look-up threads may start.
     static const UINT WM_DATAGRAMS = WM_APP + 0x101;
     static const UINT WM_SWEEP_DONE = WM_APP + 0x102;
-    static const UINT WM_LOCAL_ADDRESS = WM_APP + 0x103;   // wParam: the address, network order
-    static const UINT WM_SHOWN = WM_APP + 0x104;           // posted by OnCreate: the threads start
+    static const UINT WM_LOCAL_ADDRESS = WM_APP + 0x103;
+    static const UINT WM_SHOWN = WM_APP + 0x104;
     // The UI thread spends at most this long on the queue per turn of the
     // loop, then lets input and painting through before it goes on.
     static const DWORD kDrainSliceMs = 8;
