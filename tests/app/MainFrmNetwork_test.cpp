@@ -13,6 +13,7 @@
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
+#include "support/Winsock.h"
 
 using namespace apptest;
 using zotest::PumpUntil;
@@ -158,7 +159,8 @@ TEST(MainFrmSecondCopy, APortHeldByAnotherCopyIsTracedAndRequestsStillGoOut) {
     ZO_REQUIRE_TEST_NETWORK();
     zotest::Simulator sim;
     ASSERT_TRUE(sim.Start(L"--modules 2"));
-    ASSERT_EQ(zo::StartWinsock(), 0);
+    zotest::Winsock ws;
+    ASSERT_TRUE(ws.Started());
     SOCKET holder = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     zo::SOCKADDR any;
     any.SetPortW(6643);
@@ -176,7 +178,6 @@ TEST(MainFrmSecondCopy, APortHeldByAnotherCopyIsTracedAndRequestsStillGoOut) {
         EXPECT_EQ(sim.Log()[0].bytes, "get_net_modle_param");
     }
     closesocket(holder);
-    WSACleanup();
 }
 
 TEST(ModuleToolProgram, ClosingDuringASweepAndAStreamOfDatagramsEndsAtOnceWithCodeZero) {
@@ -187,7 +188,8 @@ TEST(ModuleToolProgram, ClosingDuringASweepAndAStreamOfDatagramsEndsAtOnceWithCo
     ASSERT_NE(search, nullptr);
     SendMessageW(search, BM_CLICK, 0, 0);
     ASSERT_TRUE(zotest::WaitUntil([&] { return !IsWindowEnabled(search); }));
-    ASSERT_EQ(zo::StartWinsock(), 0);
+    zotest::Winsock ws;
+    ASSERT_TRUE(ws.Started());
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     ASSERT_NE(s, INVALID_SOCKET);
     std::atomic<bool> stop{false};
@@ -206,7 +208,6 @@ TEST(ModuleToolProgram, ClosingDuringASweepAndAStreamOfDatagramsEndsAtOnceWithCo
     stop = true;
     stream.join();
     closesocket(s);
-    WSACleanup();
     EXPECT_EQ(code, 0u);
     // The sweep waits at most one send interval before it sees the window go.
     EXPECT_LT(took, 1000.0);
@@ -219,7 +220,8 @@ TEST(ModuleToolProgram, AfterItsFirstTraceTheIdleProgramStillEndsAtOnce) {
     ZO_REQUIRE_TEST_NETWORK();
     zotest::Program tool;
     ASSERT_TRUE(tool.Start());
-    ASSERT_EQ(zo::StartWinsock(), 0);
+    zotest::Winsock ws;
+    ASSERT_TRUE(ws.Started());
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     zo::SOCKADDR to;
     to.SetIp(zo::IP("127.0.0.1"));
@@ -227,7 +229,6 @@ TEST(ModuleToolProgram, AfterItsFirstTraceTheIdleProgramStillEndsAtOnce) {
     std::string report = Report("5C:CF:7F:AA:BB:CC");
     sendto(s, report.data(), static_cast<int>(report.size()), 0, to, zo::SOCKADDR::Size());
     closesocket(s);
-    WSACleanup();
     HWND moduleBox = FindWindowExW(tool.window, nullptr, L"ComboBox", nullptr);
     ASSERT_TRUE(zotest::WaitUntil([&] { return SendMessageW(moduleBox, CB_GETCOUNT, 0, 0) == 1; }));
     EXPECT_EQ(tool.Close(5000), 0u);

@@ -14,6 +14,7 @@
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
+#include "support/Winsock.h"
 
 namespace {
 
@@ -33,7 +34,6 @@ std::wstring ModuleMac(int i) {
 class ToolPort {
 public:
     ToolPort() {
-        zo::StartWinsock();
         socket.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         BOOL on = TRUE;
         socket.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
@@ -44,7 +44,6 @@ public:
     }
     ~ToolPort() {
         socket.Close();
-        WSACleanup();
     }
 
     bool Bound() const { return bound; }
@@ -79,6 +78,7 @@ public:
     }
 
 private:
+    zotest::Winsock winsock;   // made first, cleaned up last
     zo::Socket socket;
     bool bound = false;
 };

@@ -16,6 +16,7 @@
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
+#include "support/Winsock.h"
 
 #include <tlhelp32.h>
 
@@ -122,7 +123,8 @@ TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsThePro
     ASSERT_TRUE(ReadMemory(out.substr(out.find("private")), privateBefore, workingBefore)) << out;
     size_t requestsBefore = sim.Log().size();
 
-    ASSERT_EQ(zo::StartWinsock(), 0);
+    zotest::Winsock ws;
+    ASSERT_TRUE(ws.Started());
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     ASSERT_NE(s, INVALID_SOCKET);
     std::atomic<int> sent{0};
@@ -144,7 +146,6 @@ TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsThePro
     bool churned = Drive(L"churn " + std::to_wstring(kFloodMs + 2000) + L" ComboBox:0 Button:6", churn);
     flood.join();
     closesocket(s);
-    WSACleanup();
     ASSERT_TRUE(churned) << churn;
     ASSERT_EQ(WaitForSingleObject(tool.process, 0), WAIT_TIMEOUT) << "the program ended during the flood";
     ASSERT_TRUE(Drive(L"mem", out)) << out;

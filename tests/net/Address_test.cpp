@@ -9,6 +9,7 @@
 #include "net/SOCKADDR.h"
 #include "net/Socket.h"
 #include "support/TestNetwork.h"
+#include "support/Winsock.h"
 
 namespace {
 
@@ -78,14 +79,9 @@ TEST(SockAddr, AddressAndCopy) {
     EXPECT_EQ(6643, copy.GetPort());
 }
 
-struct Winsock {
-    Winsock() { zo::StartWinsock(); }
-    ~Winsock() { WSACleanup(); }
-};
-
 TEST(HostLookup, EmptyNameGivesTheToolHostFirst) {
     ZO_REQUIRE_TEST_NETWORK();
-    Winsock ws;
+    zotest::Winsock ws;
     zo::Host host;
     EXPECT_TRUE(host.IsNull());
     ASSERT_TRUE(host.Lookup(L""));

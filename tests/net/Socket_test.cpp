@@ -5,13 +5,9 @@
 #include <cstring>
 
 #include "net/Socket.h"
+#include "support/Winsock.h"
 
 namespace {
-
-struct Winsock {
-    Winsock() { zo::StartWinsock(); }
-    ~Winsock() { WSACleanup(); }
-};
 
 zo::SOCKADDR Loopback(unsigned short port) {
     zo::SOCKADDR sa;
@@ -21,7 +17,7 @@ zo::SOCKADDR Loopback(unsigned short port) {
 }
 
 TEST(Socket, StartsWithoutHandleAndAdoptsOne) {
-    Winsock ws;
+    zotest::Winsock ws;
     zo::Socket s;
     EXPECT_TRUE(s.IsNull());
     EXPECT_FALSE(s.NotNull());
@@ -41,7 +37,7 @@ TEST(Socket, StartsWithoutHandleAndAdoptsOne) {
 // A child process holding an inherited copy would keep the socket alive
 // after Close, and a receive blocked on it would never end.
 TEST(Socket, ACreatedSocketIsNotInheritedByChildProcesses) {
-    Winsock ws;
+    zotest::Winsock ws;
     zo::Socket s;
     ASSERT_TRUE(s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     DWORD flags = HANDLE_FLAG_INHERIT;
@@ -51,7 +47,7 @@ TEST(Socket, ACreatedSocketIsNotInheritedByChildProcesses) {
 }
 
 TEST(Socket, DatagramRoundTripWithAddresses) {
-    Winsock ws;
+    zotest::Winsock ws;
     zo::Socket rx, tx;
     ASSERT_TRUE(rx.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     ASSERT_TRUE(tx.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));

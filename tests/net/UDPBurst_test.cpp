@@ -15,6 +15,7 @@
 #include "support/Child.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
+#include "support/Winsock.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ zo::IP ModuleAddress(int i) { return zo::IP(htonl(0xC6336465ul + i)); }   // 198
 ZO_CHILD_ROLE(modules) {
     if (argc != 1 || !zotest::InsideTestNetwork()) return 3;
     unsigned short port = static_cast<unsigned short>(_wtoi(argv[0]));
-    zo::StartWinsock();
+    zotest::Winsock ws;
     std::vector<zo::Socket> sockets(Modules);
     for (int i = 0; i < Modules; ++i) {
         zo::SOCKADDR at;
@@ -155,7 +156,6 @@ ZO_CHILD_ROLE(modules) {
         if (sockets[i].SendTo(reports[i].data(), int(reports[i].size()), 0, tool, 16) != int(reports[i].size()))
             ++failed;
     for (zo::Socket& s : sockets) s.Close();
-    WSACleanup();
     return failed ? 5 : 0;
 }
 

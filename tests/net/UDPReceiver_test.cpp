@@ -13,13 +13,9 @@
 #include "net/CriticalSection.h"
 #include "net/UDPReceiver.h"
 #include "support/Wait.h"
+#include "support/Winsock.h"
 
 namespace {
-
-struct Winsock {
-    Winsock() { zo::StartWinsock(); }
-    ~Winsock() { WSACleanup(); }
-};
 
 struct Datagram {
     std::string bytes;
@@ -72,7 +68,7 @@ struct Sender {
         dest.SetPortW(to);
         return s.SendTo(data, length, 0, dest, 16);
     }
-    Winsock ws;
+    zotest::Winsock ws;
     zo::Socket s;
     bool bound = false;
     unsigned short port = 0;
@@ -109,7 +105,7 @@ struct TraceWindow {
 TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
     TraceWindow trace;
     ASSERT_NE(nullptr, trace.wnd);
-    Winsock ws;
+    zotest::Winsock ws;
     zo::Socket holder;
     ASSERT_TRUE(holder.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     zo::SOCKADDR any;

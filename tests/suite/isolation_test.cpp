@@ -12,14 +12,9 @@
 #include "core/Win.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
+#include "support/Winsock.h"
 
 namespace {
-
-struct Winsock {
-    Winsock() { WSAStartup(MAKEWORD(2, 2), &data); }
-    ~Winsock() { WSACleanup(); }
-    WSADATA data;
-};
 
 std::string ReadFileText(const std::string& unixPath) {
     // Wine shows the Unix root as drive Z:.
@@ -40,7 +35,7 @@ TEST(Isolation, DatagramToLoopbackStaysInsideTheNamespace) {
     ASSERT_TRUE(portText && log)
         << "ZO_OUTSIDE_PORT/ZO_OUTSIDE_LOG are unset: run the suite through scripts/test, "
            "which listens outside the private network";
-    Winsock ws;
+    zotest::Winsock ws;
     sockaddr_in to = {};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<u_short>(atoi(portText)));

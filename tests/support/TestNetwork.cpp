@@ -1,12 +1,12 @@
 #include "support/TestNetwork.h"
 
-#include "core/Win.h"
+#include "support/Winsock.h"
 
 namespace zotest {
 
 std::string FirstLocalAddress() {
-    WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return "";
+    Winsock ws;
+    if (!ws.Started()) return "";
     std::string result;
     hostent* host = gethostbyname("");
     if (host && host->h_addrtype == AF_INET && host->h_addr_list[0]) {
@@ -14,7 +14,6 @@ std::string FirstLocalAddress() {
         memcpy(&a, host->h_addr_list[0], sizeof(a));
         result = inet_ntoa(a);
     }
-    WSACleanup();
     return result;
 }
 
