@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "../tests/support/Beside.h"
 #include "../tools/SimulatorLog.h"
 
 #define PSAPI_VERSION 2
@@ -27,13 +28,6 @@ const wchar_t kTitle[] = L"网络模块设置工具";
 const int kSweepModules = 244;   // .11 to .254
 const int kBurstModules = 254;
 const double kNominalSweep = 254 * 0.050;
-
-std::wstring Beside(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
 
 std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
 
@@ -76,17 +70,9 @@ class Program {
 public:
     ~Program() { End(); }
     bool Start(const std::wstring& path, const std::wstring& args = L"") {
-        std::wstring line = L"\"" + path + L"\" " + args;
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                            &si, &pi))
-            return false;
-        CloseHandle(pi.hThread);
-        process = pi.hProcess;
-        pid = pi.dwProcessId;
-        return true;
+        process = zotest::StartProgram(path, args, DETACHED_PROCESS);
+        pid = process ? GetProcessId(process) : 0;
+        return process != nullptr;
     }
     bool Running() const { return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
     // Waits until its window titled title is visible with at least n children.
@@ -151,7 +137,7 @@ public:
         CreateDirectoryW(folder.c_str(), nullptr);
         log = folder + L"\\sim.log";
         for (const std::wstring& f : {log, folder + L"\\ready", folder + L"\\stop"}) DeleteFileW(f.c_str());
-        if (!program.Start(Beside(L"module_sim.exe"), L"--modules " + std::to_wstring(count) + L" --first " + first +
+        if (!program.Start(zotest::BesideMe(L"module_sim.exe"), L"--modules " + std::to_wstring(count) + L" --first " + first +
                                                           L" --log \"" + log + L"\" --ready \"" + folder +
                                                           L"\\ready\" --stop \"" + folder + L"\\stop\""))
             return false;
@@ -186,7 +172,7 @@ const char kNeeds[] = "needs a display and the module addresses (scripts/netns-r
                       "--first 198.51.100.11)";
 
 int Size() {
-    std::wstring x64 = Beside(L"ModuleTool.exe");
+    std::wstring x64 = zotest::BesideMe(L"ModuleTool.exe");
     std::wstring i686 = Parent(Parent(Parent(x64))) + L"\\i686\\bin\\ModuleTool.exe";
     size_t small = 0;
     for (const std::wstring& path : {x64, i686}) {
@@ -208,11 +194,11 @@ int Sweep() {
     }
     Program baseline;
     PROCESS_MEMORY_COUNTERS_EX base = {};
-    bool baseOk = baseline.Start(Beside(L"minimal_window.exe")) && baseline.Window(L"最小窗口", 1) &&
+    bool baseOk = baseline.Start(zotest::BesideMe(L"minimal_window.exe")) && baseline.Window(L"最小窗口", 1) &&
                   baseline.Memory(base);
     baseline.Close();
     Program tool;
-    if (!tool.Start(Beside(L"ModuleTool.exe")) || !tool.Window(kTitle, 21) || !baseOk) {
+    if (!tool.Start(zotest::BesideMe(L"ModuleTool.exe")) || !tool.Window(kTitle, 21) || !baseOk) {
         printf("sweep: the tool or the minimal program did not show its window; this benchmark %s\n", kNeeds);
         return Goal("discovery", false) | Goal("working set", false);
     }
@@ -258,7 +244,7 @@ int Sweep() {
 int Burst() {
     Modules sim;
     Program tool;
-    if (!sim.Start(kBurstModules, L"198.51.100.11") || !tool.Start(Beside(L"ModuleTool.exe")) ||
+    if (!sim.Start(kBurstModules, L"198.51.100.11") || !tool.Start(zotest::BesideMe(L"ModuleTool.exe")) ||
         !tool.Window(kTitle, 21)) {
         printf("burst: the simulator or the tool did not start; this benchmark %s\n", kNeeds);
         return Goal("burst", false);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../tests/support/Beside.h"
 #include "net/UDPReceiver.h"
 
 namespace {
@@ -22,22 +23,9 @@ double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
 }
 
 bool RunBurst(unsigned short port, int count, int size) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring cmd(self);
-    cmd.resize(cmd.find_last_of(L"\\/") + 1);
-    cmd = L"\"" + cmd + L"udp_burst.exe\" " + std::to_wstring(port) + L" " + std::to_wstring(count) + L" " +
-          std::to_wstring(size);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;   // its own report line would clutter ours
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    DWORD code = 1;
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code == 0;
+    return zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
+                              std::to_wstring(port) + L" " + std::to_wstring(count) + L" " + std::to_wstring(size),
+                              60000, true) == 0;
 }
 
 void SendLoopback(unsigned short port, const char* text, int length) {

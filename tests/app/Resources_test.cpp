@@ -11,21 +11,15 @@
 
 #include "app/Resource.h"
 #include "core/Win.h"
+#include "support/Beside.h"
 
 namespace {
-
-std::wstring ProgramPath() {
-    wchar_t self[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"ModuleTool.exe";
-}
 
 // Loads the program as an image resource file for each test; owns the handle.
 class ProgramResources : public testing::Test {
 protected:
     void SetUp() override {
-        module_ = LoadLibraryExW(ProgramPath().c_str(), nullptr,
+        module_ = LoadLibraryExW(zotest::BesideMe(L"ModuleTool.exe").c_str(), nullptr,
                                  LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, module_) << "cannot load the program, error " << GetLastError();
     }
@@ -152,7 +146,7 @@ TEST_F(Manifest, AsksForCommonControls6AndTheCallersRights) {
 // cannot parse, or whose dependency it cannot find, keeps the program from
 // starting at all.
 TEST_F(Manifest, TheLoaderBindsCommonControls6AndRunsItAsInvoker) {
-    std::wstring path = ProgramPath();
+    std::wstring path = zotest::BesideMe(L"ModuleTool.exe");
     ACTCTXW request = {};
     request.cbSize = sizeof request;
     request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;

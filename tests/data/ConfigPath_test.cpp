@@ -8,6 +8,7 @@
 #include "data/Config.h"
 #include "data/ConfigPath.h"
 #include "data/ConfigTestFiles.h"
+#include "support/Beside.h"
 
 using configtest::TempFolder;
 
@@ -110,24 +111,6 @@ ZO_CHILD_ROLE(ConfigBesideExe) {
     return same ? 0 : 2;
 }
 
-DWORD RunProgram(const std::wstring& exe, const std::wstring& args) {
-    std::wstring cmd = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return 0xDEAD;
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &code);
-    else
-        TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
 TEST(ConfigPathOfExecutable, FileBesideTheProgramNamedAfterIt) {
     TempFolder folder;
     std::wstring dir = folder.File(L"v2.Dir");
@@ -138,7 +121,7 @@ TEST(ConfigPathOfExecutable, FileBesideTheProgramNamedAfterIt) {
     ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
     std::wstring expected = dir + L"\\Mod.Tool.Json";
 
-    EXPECT_EQ(0u, RunProgram(copy, L"--child=ConfigBesideExe \"" + expected + L"\""));
+    EXPECT_EQ(0u, zotest::RunProgram(copy, L"--child=ConfigBesideExe \"" + expected + L"\"", 60000));
     // The first acquisition made the file, empty, and nothing else.
     EXPECT_EQ((std::vector<std::wstring>{L"Mod.Tool.Json", L"Mod.Tool.exe"}), configtest::Walk(dir, false));
     EXPECT_EQ("", configtest::ReadBytes(expected));

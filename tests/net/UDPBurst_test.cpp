@@ -12,6 +12,7 @@
 #include "../../tools/BurstDatagram.h"
 #include "net/CriticalSection.h"
 #include "net/UDPReceiver.h"
+#include "support/Beside.h"
 #include "support/Child.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
@@ -73,26 +74,6 @@ int ReceiveBuffer(zo::UDPReceiver& rx) {
     return size;
 }
 
-// Runs a program beside this one and waits for it to end; its exit code.
-DWORD RunBeside(const std::wstring& program, const std::wstring& args, DWORD ms) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dir(self);
-    dir.resize(dir.find_last_of(L"\\/") + 1);
-    std::wstring cmd = L"\"" + dir + program + L"\" " + args;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return 0xFFFFFFFF;
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
 TEST(UDPBurst, TenThousandDatagramsOfVariedSizesFromAnotherProcess) {
     const int count = 10000;
     Tally tally;
@@ -100,7 +81,7 @@ TEST(UDPBurst, TenThousandDatagramsOfVariedSizesFromAnotherProcess) {
     rx.datagramHandler.Bind(&tally, &Tally::OnDatagram);
     ASSERT_TRUE(rx.Tune(0));
     unsigned short port = PortOf(rx);
-    ASSERT_EQ(0u, RunBeside(L"udp_burst.exe", std::to_wstring(port) + L" " + std::to_wstring(count) + L" 0",
+    ASSERT_EQ(0u, zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"), std::to_wstring(port) + L" " + std::to_wstring(count) + L" 0",
                             120000))
         << "the burst sender failed";
     ASSERT_TRUE(WaitDrained(tally, port));

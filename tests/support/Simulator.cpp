@@ -4,25 +4,6 @@
 
 namespace zotest {
 
-std::wstring BesideMe(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    size_t slash = dir.find_last_of(L"\\/");
-    return dir.substr(0, slash + 1) + name;
-}
-
-HANDLE StartProgram(const std::wstring& path, const std::wstring& args, DWORD flags) {
-    std::wstring line = L"\"" + path + L"\" " + args;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
-}
-
 Program::~Program() {
     if (!process) return;
     if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);

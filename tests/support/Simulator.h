@@ -5,16 +5,10 @@
 #include <vector>
 
 #include "core/Win.h"
+#include "support/Beside.h"
 #include "tools/SimulatorLog.h"
 
 namespace zotest {
-
-// The full path of a program in the test executable's folder.
-std::wstring BesideMe(const wchar_t* name);
-
-// Starts a program with arguments and CreateProcess flags; the process
-// handle (owned by the caller) or null.
-HANDLE StartProgram(const std::wstring& path, const std::wstring& args, DWORD flags = 0);
 
 // A program beside the test (the tool itself by default), started as from a
 // desktop: without a console. Killed if a test leaves it running.
