@@ -1,6 +1,6 @@
 // The tool's figures on the private test network, each against its goal:
-//   size: ModuleTool.exe of both builds and the DLLs each imports; the
-//     32-bit program under 1 MB;
+//   size: ModuleTool.exe of both builds and the DLLs each imports (plain
+//     and delayed); the 32-bit program under 1 MB;
 //   sweep: simulated modules on .11 to .254 of the tool's /24 (.10 is the
 //     tool itself); the time from the last module's reply to its entry in
 //     the list (at most 50 ms), the sweep's real duration against its
@@ -17,6 +17,7 @@
 
 #include "BenchClock.h"
 #include "../tests/support/Beside.h"
+#include "../tests/support/PeImports.h"
 #include "../tools/SimulatorLog.h"
 
 #define PSAPI_VERSION 2
@@ -32,38 +33,6 @@ const double kNominalSweep = 254 * 0.050;
 std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// The names in the import table of a PE image (PE32 or PE32+); empty when
-// the bytes are not one.
-std::vector<std::string> Imports(const std::string& b) {
-    std::vector<std::string> out;
-    auto u32 = [&](size_t at) -> unsigned long {
-        if (at + 4 > b.size()) return 0;
-        return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8 |
-               static_cast<unsigned char>(b[at + 2]) << 16 | static_cast<unsigned long>(static_cast<unsigned char>(b[at + 3])) << 24;
-    };
-    auto u16 = [&](size_t at) { return u32(at) & 0xFFFF; };
-    size_t pe = u32(0x3C);
-    if (b.size() < 64 || b.compare(0, 2, "MZ") != 0 || u32(pe) != 0x4550) return out;
-    size_t optional = pe + 24, sections = optional + u16(pe + 20);
-    unsigned long magic = u16(optional), count = u16(pe + 6);
-    unsigned long rva = u32(optional + (magic == 0x20B ? 112 : 96) + 8);
-    auto offset = [&](unsigned long r) -> size_t {
-        for (unsigned long s = 0; s < count; ++s) {
-            size_t h = sections + 40 * s;
-            unsigned long start = u32(h + 12), size = std::max(u32(h + 8), u32(h + 16));
-            if (r >= start && r - start < size) return u32(h + 20) + (r - start);
-        }
-        return b.size();
-    };
-    for (size_t at = offset(rva); rva && at + 20 <= b.size() && u32(at + 12); at += 20) {
-        size_t name = offset(u32(at + 12));
-        std::string dll;
-        for (; name < b.size() && b[name]; ++name) dll += static_cast<char>(tolower(static_cast<unsigned char>(b[name])));
-        out.push_back(dll);
-    }
-    return out;
-}
 
 // A program beside this one, started as from a desktop; ended on destruction.
 class Program {
@@ -178,7 +147,9 @@ int Size() {
     for (const std::wstring& path : {x64, i686}) {
         std::string bytes = simlog::ReadFileBytes(path.c_str());
         std::string dlls;
-        for (const std::string& d : Imports(bytes)) dlls += " " + d;
+        zotest::PeImports imports;
+        zotest::ReadImports(bytes, imports);
+        for (const std::string& d : imports.dlls) dlls += " " + d;
         printf("%ls: %zu bytes (%.0f KB), imports%s\n", path.c_str(), bytes.size(), bytes.size() / 1024.0,
                bytes.empty() ? " nothing: the program is missing" : dlls.c_str());
         if (path == i686) small = bytes.size();

@@ -9,87 +9,10 @@
 #include <vector>
 
 #include "data/ConfigTestFiles.h"
+#include "support/PeImports.h"
 #include "support/Simulator.h"
 
 namespace {
-
-// Little-endian reads that fail past the end instead of reading beyond it.
-struct Bytes {
-    const std::string& b;
-    bool ok = true;
-    unsigned long long Read(size_t at, unsigned size) {
-        if (at > b.size() || b.size() - at < size) {
-            ok = false;
-            return 0;
-        }
-        unsigned long long v = 0;
-        for (unsigned i = 0; i < size; ++i) v |= static_cast<unsigned long long>(static_cast<unsigned char>(b[at + i])) << (8 * i);
-        return v;
-    }
-    unsigned U16(size_t at) { return static_cast<unsigned>(Read(at, 2)); }
-    unsigned long U32(size_t at) { return static_cast<unsigned long>(Read(at, 4)); }
-};
-
-struct PeImports {
-    unsigned machine = 0;
-    unsigned magic = 0;   // 0x10B: PE32, 0x20B: PE32+
-    std::vector<std::string> dlls;   // lower case, in table order, plain then delayed
-};
-
-// False when the bytes are no PE image or a table points outside the file.
-bool ReadImports(const std::string& file, PeImports& out) {
-    Bytes r{file};
-    if (r.U16(0) != 0x5A4D) return false;   // "MZ"
-    size_t pe = r.U32(0x3C);
-    if (r.U32(pe) != 0x00004550) return false;   // "PE\0\0"
-    out.machine = r.U16(pe + 4);
-    unsigned sections = r.U16(pe + 6);
-    size_t optional = pe + 24, optionalSize = r.U16(pe + 20);
-    out.magic = r.U16(optional);
-    size_t directories;
-    if (out.magic == 0x10B) directories = optional + 96;
-    else if (out.magic == 0x20B) directories = optional + 112;
-    else return false;
-    size_t table = optional + optionalSize;
-    auto fileOffset = [&](unsigned long rva, size_t& at) {
-        for (unsigned s = 0; s < sections; ++s) {
-            size_t h = table + 40u * s;
-            unsigned long size = std::max(r.U32(h + 8), r.U32(h + 16)), start = r.U32(h + 12);
-            if (rva >= start && rva - start < size) {
-                at = r.U32(h + 20) + (rva - start);
-                return r.ok;
-            }
-        }
-        return false;
-    };
-    auto name = [&](unsigned long rva, std::string& text) {
-        size_t at = 0;
-        if (!fileOffset(rva, at)) return false;
-        text.clear();
-        for (; at < file.size() && file[at]; ++at) text += static_cast<char>(tolower(static_cast<unsigned char>(file[at])));
-        return at < file.size() && !text.empty();
-    };
-    // Directory 1: descriptors of 20 bytes, name at +12. Directory 13: delayed
-    // descriptors of 32 bytes, name at +4. Both end with an all-zero entry.
-    const struct {
-        unsigned index, size, nameAt;
-    } kinds[] = {{1, 20, 12}, {13, 32, 4}};
-    for (const auto& k : kinds) {
-        unsigned long rva = r.U32(directories + 8u * k.index);
-        if (!rva) continue;
-        size_t at = 0;
-        if (!fileOffset(rva, at)) return false;
-        for (;; at += k.size) {
-            unsigned long nameRva = r.U32(at + k.nameAt);
-            if (!r.ok) return false;
-            if (!nameRva) break;
-            std::string dll;
-            if (!name(nameRva, dll)) return false;
-            out.dlls.push_back(dll);
-        }
-    }
-    return r.ok;
-}
 
 // DLLs every supported Windows has in its system folder.
 const char* const kSystemDlls[] = {
@@ -126,8 +49,8 @@ TEST(Imports, BothBuildsOfTheToolImportOnlyDllsThatComeWithWindows) {
         SCOPED_TRACE(std::string(path.begin(), path.end()));
         std::string file = configtest::ReadBytes(path);
         ASSERT_FALSE(file.empty()) << "the program of this build is missing: build both (scripts/build)";
-        PeImports imports;
-        ASSERT_TRUE(ReadImports(file, imports));
+        zotest::PeImports imports;
+        ASSERT_TRUE(zotest::ReadImports(file, imports));
         EXPECT_EQ(imports.machine, b.machine);
         EXPECT_EQ(imports.magic, b.magic);
         // Any Win32 program imports kernel32: its absence means the table was misread.
