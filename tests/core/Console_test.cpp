@@ -8,6 +8,7 @@
 #include "core/Console.h"
 #include "core/Print.h"
 #include "support/Child.h"
+#include "support/TraceSink.h"
 
 namespace {
 
@@ -62,27 +63,12 @@ ZO_CHILD_ROLE(console_object) {
     return 0;
 }
 
-std::wstring windowLines;
-
-LRESULT CALLBACK RecordLines(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == zo::WM_OUTPUT_LINE) windowLines += reinterpret_cast<const wchar_t*>(lp);
-    return DefWindowProcW(wnd, msg, wp, lp);
-}
-
 ZO_CHILD_ROLE(print_to_window) {
     if (argc < 1 || GetConsoleWindow()) return 2;
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = RecordLines;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ConsoleTest.Window";
-    RegisterClassW(&wc);
-    HWND wnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                               nullptr, wc.hInstance, nullptr);
-    zo::SetOutputDevice(wnd);
+    zotest::TraceSink sink;
     zo::Print(L"line %d", 1);
     zo::PrintA("line %d", 2);
-    Report(argv[0], windowLines + (GetConsoleWindow() ? L"|console" : L"|no console"));
-    DestroyWindow(wnd);
+    Report(argv[0], sink.All() + (GetConsoleWindow() ? L"|console" : L"|no console"));
     return 0;
 }
 

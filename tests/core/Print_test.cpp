@@ -8,45 +8,16 @@
 
 #include "core/Print.h"
 #include "support/Child.h"
+#include "support/TraceSink.h"
 #include "support/Wait.h"
 
 namespace {
 
-std::vector<std::wstring> received;
-
-LRESULT CALLBACK RecordingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == zo::WM_OUTPUT_LINE) {
-        received.push_back(reinterpret_cast<const wchar_t*>(lp));
-        return 0;
-    }
-    return DefWindowProcW(wnd, msg, wp, lp);
-}
-
-HWND CreateRecorder() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = RecordingProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PrintTest.Recorder";
-        registered = RegisterClassW(&wc) != 0;
-    }
-    return CreateWindowExW(0, L"PrintTest.Recorder", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
+// Each test gets a fresh window registered as the output.
 class OutputWindow : public testing::Test {
 protected:
-    void SetUp() override {
-        received.clear();
-        wnd = CreateRecorder();
-        ASSERT_NE(nullptr, wnd);
-        zo::SetOutputDevice(wnd);
-    }
-    void TearDown() override {
-        if (wnd) DestroyWindow(wnd);
-    }
-    HWND wnd = nullptr;
+    zotest::TraceSink sink;
+    std::vector<std::wstring>& received = sink.lines;
 };
 
 TEST_F(OutputWindow, WideLinesArriveWithCrLf) {
@@ -81,7 +52,7 @@ DWORD WINAPI PrintFromThread(void*) {
 TEST_F(OutputWindow, ALineFromAnotherThreadWaitsForTheWindowsThread) {
     HANDLE thread = CreateThread(nullptr, 0, PrintFromThread, nullptr, 0, nullptr);
     ASSERT_NE(nullptr, thread);
-    bool arrived = zotest::WaitUntil([] {
+    bool arrived = zotest::WaitUntil([&] {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         return !received.empty();
@@ -131,8 +102,7 @@ private:
 TEST_F(OutputWindow, ADestroyedWindowSendsLinesToTheDebugger) {
     DebugMonitor monitor;
     ASSERT_TRUE(monitor.Ok());
-    DestroyWindow(wnd);
-    wnd = nullptr;
+    sink.Destroy();
     monitor.Arm();
     zo::Print(L"dead %d", 7);
     EXPECT_EQ("dead 7\r\n", monitor.Next(5000));

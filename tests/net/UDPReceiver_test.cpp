@@ -12,6 +12,7 @@
 #include "core/Print.h"
 #include "net/CriticalSection.h"
 #include "net/UDPReceiver.h"
+#include "support/TraceSink.h"
 #include "support/Wait.h"
 #include "support/Winsock.h"
 
@@ -74,37 +75,9 @@ struct Sender {
     unsigned short port = 0;
 };
 
-// Collects the lines traced through the output window.
-std::vector<std::wstring> traced;
-LRESULT CALLBACK TraceProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == 0x537) {
-        traced.push_back(reinterpret_cast<const wchar_t*>(lp));
-        return 0;
-    }
-    return DefWindowProcW(wnd, msg, wp, lp);
-}
-
-struct TraceWindow {
-    TraceWindow() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = TraceProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"zo-test-trace";
-        RegisterClassW(&wc);
-        wnd = CreateWindowW(L"zo-test-trace", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        traced.clear();
-        zo::SetOutputDevice(wnd);
-    }
-    ~TraceWindow() {
-        zo::SetOutputDevice(nullptr);
-        DestroyWindow(wnd);
-    }
-    HWND wnd;
-};
-
 TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
-    TraceWindow trace;
-    ASSERT_NE(nullptr, trace.wnd);
+    zotest::TraceSink trace;
+    ASSERT_NE(nullptr, trace.Window());
     zotest::Winsock ws;
     zo::Socket holder;
     ASSERT_TRUE(holder.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
@@ -117,13 +90,13 @@ TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
     zo::UDPReceiver rx;
     rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
     EXPECT_FALSE(rx.Tune(any.GetPort()));
-    ASSERT_EQ(1u, traced.size());
-    EXPECT_EQ(L"绑定失败：UDPReceiver::Tune（ushort port）\r\n", traced[0]);
+    ASSERT_EQ(1u, trace.lines.size());
+    EXPECT_EQ(L"绑定失败：UDPReceiver::Tune（ushort port）\r\n", trace.lines[0]);
     EXPECT_TRUE(rx.GetSocket()->IsNull());
     EXPECT_FALSE(rx.IsRunning());
 
     ASSERT_TRUE(rx.Tune(0));
-    EXPECT_EQ(1u, traced.size());
+    EXPECT_EQ(1u, trace.lines.size());
     Sender tx;
     tx.Send("after", 5, PortOf(rx));
     ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() == 1; }));
@@ -132,7 +105,7 @@ TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
 }
 
 TEST(UDPReceiverTune, SecondTuneAnswersFalseAndChangesNothing) {
-    TraceWindow trace;
+    zotest::TraceSink trace;
     Collector c;
     zo::UDPReceiver rx;
     rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
@@ -141,7 +114,7 @@ TEST(UDPReceiverTune, SecondTuneAnswersFalseAndChangesNothing) {
     unsigned short port = PortOf(rx);
     EXPECT_FALSE(rx.Tune(0));
     EXPECT_FALSE(rx.Tune(port));
-    EXPECT_TRUE(traced.empty()) << "a second Tune traces nothing";
+    EXPECT_TRUE(trace.lines.empty()) << "a second Tune traces nothing";
     EXPECT_EQ(before, rx.GetSocket()->Handle());
     EXPECT_EQ(port, PortOf(rx));
     EXPECT_TRUE(rx.IsRunning());

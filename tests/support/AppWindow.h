@@ -8,22 +8,11 @@
 #include "app/MainFrm.h"
 #include "core/Print.h"
 #include "support/Pump.h"
+#include "support/TraceSink.h"
 
 namespace apptest {
 
-// A hidden window registered as the trace output; it keeps every line.
-class TraceSink {
-public:
-    TraceSink();
-    ~TraceSink();
-    std::vector<std::wstring> lines;
-    bool Has(const std::wstring& text) const;   // a line containing text
-    size_t CountOf(const std::wstring& text) const;
-
-private:
-    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l);
-    HWND window = nullptr;
-};
+using zotest::TraceSink;
 
 // Makes and shows the frame's window (no quit on destruction, so one test
 // program can make many); null on failure.
