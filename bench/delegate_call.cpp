@@ -42,22 +42,30 @@ struct EntryDelegate : IntDelegate {
     Proc EntryProc(unsigned i) const { return reinterpret_cast<Proc>(Entry(i)); }
 };
 
-// The floor: mov rdx, rcx; mov rcx, object; jmp target, at the start of a
-// 32-byte line (a jump across such a line runs slower on some processors).
-// Null when the pool has no room or the target is out of a direct jump's reach.
+// The floor, at the start of a 32-byte line (a jump across such a line runs
+// slower on some processors). x86_64: mov rdx, rcx; mov rcx, object; jmp
+// target. i686 (the argument stays on the stack): mov ecx, object; jmp
+// target. Null when the pool has no room or the target is out of a direct
+// jump's reach.
 IntDelegate::Proc MinimalThunk(const void* object, const void* target) {
-    uintptr_t block = reinterpret_cast<uintptr_t>(zo::GetExecMemory()->Allocate(18 + 31));
+#if defined(__x86_64__)
+    const uint8_t head[] = {0x48, 0x89, 0xCA, 0x48, 0xB9};
+#else
+    const uint8_t head[] = {0xB9};
+#endif
+    const unsigned size = sizeof(head) + sizeof(object) + 5;
+    uintptr_t block = reinterpret_cast<uintptr_t>(zo::GetExecMemory()->Allocate(size + 31));
     if (!block) return nullptr;
     uint8_t* t = reinterpret_cast<uint8_t*>((block + 31) & ~uintptr_t(31));
-    intptr_t distance = reinterpret_cast<intptr_t>(target) - reinterpret_cast<intptr_t>(t + 18);
+    long long distance = static_cast<long long>(reinterpret_cast<intptr_t>(target)) -
+                         static_cast<long long>(reinterpret_cast<intptr_t>(t + size));
     int32_t rel = static_cast<int32_t>(distance);
     if (rel != distance) return nullptr;
-    const uint8_t head[] = {0x48, 0x89, 0xCA, 0x48, 0xB9};
     memcpy(t, head, sizeof(head));
-    memcpy(t + 5, &object, 8);
-    t[13] = 0xE9;
-    memcpy(t + 14, &rel, 4);
-    FlushInstructionCache(GetCurrentProcess(), t, 18);
+    memcpy(t + sizeof(head), &object, sizeof(object));
+    t[size - 5] = 0xE9;
+    memcpy(t + size - 4, &rel, 4);
+    FlushInstructionCache(GetCurrentProcess(), t, size);
     return reinterpret_cast<IntDelegate::Proc>(t);
 }
 
