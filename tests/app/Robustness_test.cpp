@@ -25,7 +25,7 @@ using zotest::Program;
 
 namespace {
 
-const wchar_t kTitle[] = L"网络模块设置工具";
+using zotest::kToolTitle;
 
 // Processes running an image of this name.
 unsigned Running(const wchar_t* image) {
@@ -116,7 +116,7 @@ protected:
 
 TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsTheProgram) {
     Program tool(L"ModuleTool.exe");
-    ASSERT_TRUE(tool.Start(kTitle));
+    ASSERT_TRUE(tool.Start(kToolTitle));
     std::string out;
     ASSERT_TRUE(Drive(L"set Edit:3 198.51.100.101 click Button:6 count ComboBox:0 1 5000 mem", out)) << out;
     unsigned long long privateBefore = 0, workingBefore = 0, privateAfter = 0, workingAfter = 0;
@@ -184,7 +184,7 @@ TEST_F(Robustness, StartAndCloseThirtyTimesHalfDuringASweepAsFastAsAMinimalProgr
             minimal.push_back(took);
         }
         Program p(L"ModuleTool.exe");
-        ASSERT_TRUE(p.Start(kTitle));
+        ASSERT_TRUE(p.Start(kToolTitle));
         if (cycle % 2) {
             HWND search = FindWindowExW(p.window, nullptr, L"Button", L"搜索联网模块");
             ASSERT_NE(search, nullptr);
@@ -245,7 +245,7 @@ TEST_F(Robustness, EveryKindOfDamagedConfigurationFileLetsTheProgramStartAndWork
         if (c.bytes == "<folder>") ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
         else ASSERT_TRUE(configtest::WriteBytes(path, c.bytes));
         Program tool(L"ModuleTool.exe");
-        ASSERT_TRUE(tool.Start(kTitle));
+        ASSERT_TRUE(tool.Start(kToolTitle));
         std::string out;
         EXPECT_TRUE(Drive(L"set Edit:3 198.51.100.102 click Button:6 count ComboBox:0 1 5000 entries ComboBox:0 "
                           L"close 5000",

@@ -7,13 +7,14 @@
 
 #include "core/LocalString.h"
 #include "core/Win.h"
+#include "support/Texts.h"
 
 using zo::LocalString;
 using zo::String;
 
 namespace {
 
-const char kToolGbk[] = "\xCD\xF8\xC2\xE7\xC4\xA3\xBF\xE9\xC9\xE8\xD6\xC3\xB9\xA4\xBE\xDF";
+using zotest::kToolTitleGbk;
 
 bool InsideObject(const LocalString& s) {
     const char* p = reinterpret_cast<const char*>(s.Handle());
@@ -77,11 +78,11 @@ protected:
 };
 
 TEST_F(LocalString936, ChineseTextRoundTrips) {
-    LocalString s(kToolGbk);
+    LocalString s(kToolTitleGbk);
     EXPECT_TRUE(s == L"网络模块设置工具");
     zo::Memory<char> bytes;
     ASSERT_EQ(16, s.ToMultiByte(bytes));
-    EXPECT_EQ(std::string(kToolGbk), std::string(bytes.data, 16));
+    EXPECT_EQ(std::string(kToolTitleGbk), std::string(bytes.data, 16));
     s += "\xB0\xF3\xB6\xA8";                  // "绑定"
     EXPECT_TRUE(s == L"网络模块设置工具绑定");
 }

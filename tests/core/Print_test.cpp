@@ -8,6 +8,7 @@
 
 #include "core/Print.h"
 #include "support/Child.h"
+#include "support/Texts.h"
 #include "support/TraceSink.h"
 #include "support/Wait.h"
 
@@ -131,12 +132,7 @@ std::wstring WarningText(DWORD code, const wchar_t* caption) {
     return text;
 }
 
-std::wstring SystemText(DWORD code) {
-    wchar_t text[256] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                   text, 256, nullptr);
-    return text;
-}
+using zotest::SystemText;
 
 TEST(Warning, ShowsTheSystemTextOfTheLastError) {
     std::wstring success = SystemText(0);

@@ -9,15 +9,15 @@
 
 #include "core/String.h"
 #include "core/Win.h"
+#include "support/Texts.h"
 
 using zo::NPOS;
 using zo::String;
 
 namespace {
 
-// "网络模块设置工具" in code page 936.
-const char kToolGbk[] = "\xCD\xF8\xC2\xE7\xC4\xA3\xBF\xE9\xC9\xE8\xD6\xC3\xB9\xA4\xBE\xDF";
-const wchar_t kTool[] = L"网络模块设置工具";
+using zotest::kToolTitleGbk;
+const wchar_t* const kTool = zotest::kToolTitle;
 
 std::wstring Text(const String& s) { return s.Handle() ? s.Handle() : L""; }
 
@@ -223,12 +223,12 @@ TEST_F(CodePage936, ChineseTextRoundTripsThroughTheAnsiCodePage) {
     String s(kTool);
     zo::Memory<char> bytes;
     ASSERT_EQ(16, s.ToMultiByte(bytes));
-    EXPECT_EQ(0, memcmp(kToolGbk, bytes.data, 17));          // with the 0 byte after it
+    EXPECT_EQ(0, memcmp(kToolTitleGbk, bytes.data, 17));          // with the 0 byte after it
     String back;
     EXPECT_TRUE(back.FromMultiByte(bytes.data, 16, CP_THREAD_ACP));
     EXPECT_TRUE(back == kTool);
     String narrow;
-    narrow = kToolGbk;                                        // rounded growth
+    narrow = kToolTitleGbk;                                        // rounded growth
     EXPECT_TRUE(narrow == kTool);
     EXPECT_EQ(15u, narrow.Cubage());
 }

@@ -6,6 +6,7 @@
 
 #include "core/Win.h"
 #include "support/Beside.h"
+#include "support/Texts.h"
 #include "tools/SimulatorLog.h"
 
 namespace zotest {
@@ -22,7 +23,7 @@ public:
     // Starts it and waits until its window titled title is visible and
     // answers: a window is shown before its first painting is done, and a
     // close would wait for that.
-    bool Start(const wchar_t* title = L"网络模块设置工具");
+    bool Start(const wchar_t* title = kToolTitle);
     // Posts WM_CLOSE; the exit code, or STILL_ACTIVE when the process has
     // not ended within ms. took gets the milliseconds until it ended.
     DWORD Close(DWORD ms, double* took = nullptr);
@@ -34,7 +35,7 @@ public:
 
 // Runs ui_driver.exe on the window titled title with these steps; false when
 // a step failed. out gets what it printed.
-bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title = L"网络模块设置工具");
+bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title = kToolTitle);
 
 class Simulator {
 public:

@@ -9,6 +9,7 @@
 #include "support/Child.h"
 #include "support/Host.h"
 #include "support/Pump.h"
+#include "support/Texts.h"
 #include "window/Frame.h"
 #include "window/MessageLoop.h"
 
@@ -51,12 +52,6 @@ std::wstring ClassName(HWND h) {
     wchar_t name[256] = {};
     GetClassNameW(h, name, 256);
     return name;
-}
-
-std::wstring SystemText(DWORD error) {
-    wchar_t text[256] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, text, 256, nullptr);
-    return text;
 }
 
 // A child window that answers WM_GETICTRL with a stand-in pointer, as a
@@ -485,7 +480,7 @@ TEST(WindowFailure, CreateWarnsWithTheSystemTextAndReturnsNull) {
     ASSERT_TRUE(child.Start("CreateChildWithoutParent"));
     HWND box = zotest::WaitForMessageBox(child.Pid(), L"View.Create", 10000);
     ASSERT_TRUE(box);
-    EXPECT_EQ(SystemText(ERROR_TLW_WITH_WSCHILD), zotest::MessageBoxText(box));
+    EXPECT_EQ(zotest::SystemText(ERROR_TLW_WITH_WSCHILD), zotest::MessageBoxText(box));
     zotest::CloseMessageBox(box);
     EXPECT_EQ(0u, child.Wait(10000));
 }
