@@ -20,7 +20,7 @@ namespace {
 
 const DWORD kReplyMs = 5000;
 
-zo::IP ModuleAddress(int i) { return zo::IP(htonl(0xC6336465ul + static_cast<unsigned long>(i))); }   // 198.51.100.101 + i
+using zotest::ModuleAddress;
 
 std::wstring Text(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
 

@@ -63,10 +63,8 @@ bool WaitDrained(Tally& tally, unsigned short port) {
     return drained;
 }
 
-unsigned short PortOf(zo::UDPReceiver& rx) {
-    zo::SOCKADDR at;
-    return rx.GetSocket()->GetSockAddr(at) ? at.GetPort() : 0;
-}
+using zotest::ModuleAddress;
+using zotest::PortOf;
 
 int ReceiveBuffer(zo::UDPReceiver& rx) {
     int size = 0, length = 4;
@@ -104,8 +102,6 @@ TEST(UDPBurst, TenThousandDatagramsOfVariedSizesFromAnotherProcess) {
     EXPECT_FALSE(tally.seen.empty());
     RecordProperty("handled", int(tally.seen.size()));
 }
-
-zo::IP ModuleAddress(int i) { return zo::IP(htonl(0xC6336465ul + i)); }   // 198.51.100.101 + i
 
 // argv[0]: the port of the tool host to answer. Binds one socket per module
 // address, then every module sends its report at once.

@@ -12,6 +12,7 @@
 #include "core/Print.h"
 #include "net/CriticalSection.h"
 #include "net/UDPReceiver.h"
+#include "support/TestNetwork.h"
 #include "support/TraceSink.h"
 #include "support/Wait.h"
 #include "support/Winsock.h"
@@ -48,10 +49,7 @@ struct Collector {
     }
 };
 
-unsigned short PortOf(zo::UDPReceiver& rx) {
-    zo::SOCKADDR at;
-    return rx.GetSocket()->GetSockAddr(at) ? at.GetPort() : 0;
-}
+using zotest::PortOf;
 
 // A socket bound to ip (port chosen by the system) that sends from there.
 struct Sender {

@@ -1,5 +1,6 @@
 #include "support/TestNetwork.h"
 
+#include "net/UDPReceiver.h"
 #include "support/Winsock.h"
 
 namespace zotest {
@@ -15,6 +16,11 @@ std::string FirstLocalAddress() {
         result = inet_ntoa(a);
     }
     return result;
+}
+
+unsigned short PortOf(zo::UDPReceiver& rx) {
+    zo::SOCKADDR at;
+    return rx.GetSocket()->GetSockAddr(at) ? at.GetPort() : 0;
 }
 
 bool InsideTestNetwork() {

@@ -1,9 +1,21 @@
 // Tests that send anywhere but 127.0.0.1 first prove they run inside the
-// private test network, whose tool host is 198.51.100.10.
+// private test network, whose tool host is 198.51.100.10; the simulated
+// modules' addresses there; the port a receiver took.
 #pragma once
 #include <string>
 
+#include "net/IP.h"
+
+namespace zo {
+class UDPReceiver;
+}
+
 namespace zotest {
+
+// Module i's address: 198.51.100.101 + i (scripts/netns-run --modules N).
+inline zo::IP ModuleAddress(int i) { return zo::IP(htonl(0xC6336465ul + static_cast<unsigned long>(i))); }
+// The port a receiver's socket is bound to (0 when it has none).
+unsigned short PortOf(zo::UDPReceiver& rx);
 
 // The local host's first IPv4 address as Winsock reports it ("" when none).
 std::string FirstLocalAddress();
