@@ -2,11 +2,16 @@
 // sizes as fast as it can, and 254 simulated modules answer at one instant.
 // The handler keeps every datagram; the test then checks count, order and
 // content. A marker sent after the senders finished shows the queue drained.
+// The burst's count is judged against a bare recvfrom loop fed the same
+// burst in the same run: loopback may drop under load, the receiver may not
+// drop much more than the bare loop does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../../tools/BurstDatagram.h"
@@ -40,9 +45,9 @@ struct Tally {
     }
 };
 
-// Sends the marker until the handler has seen it: everything queued before
+// Sends the marker until the reader has seen it: everything queued before
 // it has then been handled.
-bool WaitDrained(Tally& tally, unsigned short port) {
+bool WaitDrained(const std::atomic<bool>& marker, unsigned short port) {
     zo::Socket s;
     s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     zo::SOCKADDR to;
@@ -51,7 +56,7 @@ bool WaitDrained(Tally& tally, unsigned short port) {
     DWORD last = 0;
     bool drained = zotest::WaitUntil(
         [&] {
-            if (tally.marker) return true;
+            if (marker) return true;
             if (GetTickCount() - last >= 200) {
                 s.SendTo(Marker, sizeof(Marker) - 1, 0, to, 16);
                 last = GetTickCount();
@@ -66,41 +71,92 @@ bool WaitDrained(Tally& tally, unsigned short port) {
 using zotest::ModuleAddress;
 using zotest::PortOf;
 
+// The same burst into a bare socket set up as UDPReceiver sets up its own,
+// read by a plain blocking recvfrom loop on a thread of its own: the
+// well-formed burst datagrams it got, or -1 when the burst failed.
+int BareDelivered(int count) {
+    zotest::Winsock ws;
+    zo::Socket s;
+    zo::SOCKADDR at;
+    at.SetIp(zo::IP(htonl(INADDR_ANY)));
+    int bytes = zo::UDPReceiver::ReceiveBufferBytes;
+    if (!s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP) || !s.Bind(at) || !s.GetSockAddr(at) ||
+        s.SetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), 4) != 0)
+        return -1;
+    std::atomic<bool> marker{false};
+    int got = 0;
+    std::thread reader([&] {
+        static char buffer[zo::UDPReceiver::BufferSize];
+        for (;;) {   // until the marker, or until the socket is closed
+            zo::SOCKADDR from;
+            int fromLength = 16;
+            int n = s.RecvFrom(buffer, sizeof(buffer), 0, from, &fromLength);
+            if (n < 0) break;
+            if (n == int(sizeof(Marker) - 1) && memcmp(buffer, Marker, n) == 0) break;
+            if (burst::Check(buffer, n) >= 0) ++got;
+        }
+        marker = true;
+    });
+    bool sent = zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
+                                   std::to_wstring(at.GetPort()) + L" " + std::to_wstring(count) + L" 0", 120000,
+                                   true) == 0;
+    bool drained = sent && WaitDrained(marker, at.GetPort());
+    s.Close();
+    reader.join();
+    return drained ? got : -1;
+}
+
 int ReceiveBuffer(zo::UDPReceiver& rx) {
     int size = 0, length = 4;
     rx.GetSocket()->GetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&size), &length);
     return size;
 }
 
-TEST(UDPBurst, TenThousandDatagramsOfVariedSizesFromAnotherProcess) {
-    const int count = 10000;
+// The same burst into a fresh UDPReceiver: the datagrams handled (-1 when
+// the burst failed); damaged and out-of-order ones are added to the counts.
+int ReceiverDelivered(int count, int* bad, int* disorder, int* buffer) {
     Tally tally;
     zo::UDPReceiver rx;
     rx.datagramHandler.Bind(&tally, &Tally::OnDatagram);
-    ASSERT_TRUE(rx.Tune(0));
+    if (!rx.Tune(0)) return -1;
     unsigned short port = PortOf(rx);
-    ASSERT_EQ(0u, zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"), std::to_wstring(port) + L" " + std::to_wstring(count) + L" 0",
-                            120000))
-        << "the burst sender failed";
-    ASSERT_TRUE(WaitDrained(tally, port));
-
+    *buffer = ReceiveBuffer(rx);
+    if (zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
+                           std::to_wstring(port) + L" " + std::to_wstring(count) + L" 0", 120000, true) != 0 ||
+        !WaitDrained(tally.marker, port))
+        return -1;
     zo::LocalCriticalSection hold(tally.lock);
     long long previous = -1;
-    int bad = 0, disorder = 0;
     for (const std::string& d : tally.seen) {
         long long seq = burst::Check(d.data(), int(d.size()));
-        if (seq < 0 || int(d.size()) != burst::VariedSize(uint32_t(seq))) ++bad;
-        else if (seq <= previous) ++disorder;
+        if (seq < 0 || int(d.size()) != burst::VariedSize(uint32_t(seq))) ++*bad;
+        else if (seq <= previous) ++*disorder;
         else previous = seq;
     }
-    printf("burst: %zu of %d datagrams handled, receive buffer %d bytes\n", tally.seen.size(), count,
-           ReceiveBuffer(rx));
-    // A sender on loopback can outrun any receive buffer, so what is lost is
-    // a figure to watch, not a fault; damage and disorder are faults.
+    return int(tally.seen.size());
+}
+
+// Loopback drops what a busy machine cannot take in time, for the bare loop
+// as for the receiver; so, as in the benchmark, the two take turns and each
+// keeps its best round (no more rounds once the receiver has 90% of the
+// burst: the bare loop cannot beat the whole burst).
+TEST(UDPBurst, TenThousandDatagramsOfVariedSizesFromAnotherProcess) {
+    const int count = 10000;
+    int receiver = 0, bare = 0, bad = 0, disorder = 0, buffer = 0, rounds = 0;
+    for (; rounds < 5 && receiver < 0.9 * count; ++rounds) {
+        int r = -1, b = -1;
+        if (rounds % 2) b = BareDelivered(count), r = ReceiverDelivered(count, &bad, &disorder, &buffer);
+        else r = ReceiverDelivered(count, &bad, &disorder, &buffer), b = BareDelivered(count);
+        ASSERT_GE(r, 0) << "the burst to the receiver failed";
+        ASSERT_GE(b, 0) << "the burst to the bare socket failed";
+        receiver = std::max(receiver, r);
+        bare = std::max(bare, b);
+    }
+    printf("burst: best of %d rounds, %d of %d datagrams handled, a bare recvfrom loop got %d of the same burst, "
+           "receive buffer %d bytes\n", rounds, receiver, count, bare, buffer);
     EXPECT_EQ(0, bad) << "datagrams arrived damaged";
     EXPECT_EQ(0, disorder) << "datagrams were handled out of order";
-    EXPECT_FALSE(tally.seen.empty());
-    RecordProperty("handled", int(tally.seen.size()));
+    EXPECT_GE(receiver, 0.9 * bare) << "the receiver lost far more than a bare socket did";
 }
 
 // argv[0]: the port of the tool host to answer. Binds one socket per module
@@ -148,7 +204,7 @@ TEST(UDPBurst, TwoHundredFiftyFourModulesAnsweringAtOnceAreAllHeard) {
     DWORD code = child.Wait(60000);
     ASSERT_EQ(0u, code) << "3: outside the private network, 4: a module address is missing "
                            "(scripts/test must add 254), 5: a send failed";
-    ASSERT_TRUE(WaitDrained(tally, port));
+    ASSERT_TRUE(WaitDrained(tally.marker, port));
 
     zo::LocalCriticalSection hold(tally.lock);
     std::vector<int> heard(Modules, 0);
