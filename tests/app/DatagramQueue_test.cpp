@@ -32,7 +32,7 @@ TEST(DatagramQueue, HandsEntriesOverInOrderAndAsksForOneWakeUntilItRunsDry) {
     delete a;
     delete b;
     delete c;
-    EXPECT_EQ(q.Count(), 1u);        // the queue frees what it still holds
+    EXPECT_EQ(q.Count(), 1u);        // left for the queue's destructor
 }
 
 TEST(DatagramQueue, AFloodDropsTheOldestAndCountsThem) {

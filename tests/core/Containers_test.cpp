@@ -181,12 +181,21 @@ TEST(IntegerLists, DictionKeepsValuesUniqueInInsertionOrder) {
     EXPECT_EQ(40ul, d[1]);
 }
 
+// The list's room, which only a derived class may see.
+struct RoomOf : zo::ObjectList<Counted> {
+    unsigned Room() const { return this->memory.Length(); }
+};
+
 TEST(ObjectLists, FirstAddInMakes8AndNinthMakes16) {
-    zo::ObjectList<Counted> l;
-    for (int i = 0; i < 8; ++i) l.AddIn(new Counted);
+    RoomOf l;
+    l.AddIn(new Counted);
+    EXPECT_EQ(8u, l.Room());
+    for (int i = 1; i < 8; ++i) l.AddIn(new Counted);
     EXPECT_EQ(8u, l.Count());
+    EXPECT_EQ(8u, l.Room());
     EXPECT_EQ(0u, l.AddIn(new Counted, 0));
     EXPECT_EQ(9u, l.Count());
+    EXPECT_EQ(16u, l.Room());
     EXPECT_EQ(NPOS, l.IndexOf(nullptr));
     zo::ObjectList<Counted> other;
     other.Add();

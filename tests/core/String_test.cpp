@@ -53,7 +53,10 @@ TEST(StringState, ComparisonIsOrdinalAndCaseSensitive) {
     EXPECT_FALSE(s == L"abc");
     EXPECT_FALSE(s == L"Ab");
     EXPECT_FALSE(s == L"Abcd");
-    EXPECT_TRUE(s == s.Handle());
+    wchar_t buffer[] = L"Abc";      // another buffer: the text is compared, not the address
+    EXPECT_TRUE(s == buffer);
+    EXPECT_TRUE(s == String(L"Abc"));
+    EXPECT_FALSE(s == String(L"abc"));
     EXPECT_EQ(L'c', s.RevElement(0));
     s.Element(0) = L'x';
     EXPECT_TRUE(s == L"xbc");
