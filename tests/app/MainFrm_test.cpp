@@ -302,10 +302,10 @@ TEST_F(MainFrmTest, DatagramsBeforeTheWindowExistsAreListedInOrderOnceItDoes) {
 TEST_F(MainFrmTest, AFloodOfDatagramsLeavesTheWindowAnswering) {
     Show();
     HWND h = frame->Handle();
-    std::atomic<bool> done{false};
+    std::atomic<bool> done{false}, stop{false};
     // Another thread floods the window as the receive thread would...
     std::thread flood([&] {
-        for (int i = 0; i < 20000; ++i) Inject(*frame, Report(std::to_string(i % 2000).c_str()));
+        for (int i = 0; i < 20000 && !stop; ++i) Inject(*frame, Report(std::to_string(i % 2000).c_str()));
         done = true;
     });
     // ...while a third keeps asking it something and times its answers.
@@ -320,9 +320,13 @@ TEST_F(MainFrmTest, AFloodOfDatagramsLeavesTheWindowAnswering) {
             Sleep(20);   // paces the probes; nothing waits on this
         }
     });
-    ASSERT_TRUE(zotest::PumpUntil([&] { return done.load() && frame->Queue().Count() == 0; }, 60000));
+    bool drained = zotest::PumpUntil([&] { return done.load() && frame->Queue().Count() == 0; }, 60000);
+    // Both threads end on every path: a joinable thread left behind would
+    // end the whole test program instead of failing this test.
+    stop = true;
     flood.join();
     pinger.join();
+    ASSERT_TRUE(drained);
     EXPECT_EQ(frame->modules.Count(), 2000u);
     EXPECT_EQ(frame->moduleBox.GetCount(), 2000);
     // A frozen window would keep the prober waiting for seconds.

@@ -208,7 +208,11 @@ TEST(UDPReceiverTeardown, WhileDatagramsStreamNoCallIsCutOrLate) {
         char payload[300] = "stream";
         while (!stop) tx.Send(payload, sizeof(payload), port);
     });
-    ASSERT_TRUE(zotest::WaitUntil([&] { return c.Count() >= 200; }));
+    if (!zotest::WaitUntil([&] { return c.Count() >= 200; })) {
+        stop = true;
+        stream.join();   // a joinable thread left behind would end the whole program
+        FAIL() << "the stream did not arrive";
+    }
     DWORD took = 0;
     bool destroyed = DestroyWithin(rx, 5000, &took);
     int enteredAtReturn = c.entered, leftAtReturn = c.left;
