@@ -27,4 +27,15 @@ bool InsideTestNetwork() {
     return FirstLocalAddress() == "198.51.100.10";
 }
 
+bool HasSecondTestNetwork() {
+    Winsock ws;
+    if (!ws.Started()) return false;
+    bool found = false;
+    hostent* host = gethostbyname("");
+    const unsigned long second = inet_addr("203.0.113.10");
+    for (int i = 0; !found && host && host->h_addrtype == AF_INET && host->h_addr_list[i]; ++i)
+        found = memcmp(host->h_addr_list[i], &second, sizeof(second)) == 0;
+    return found;
+}
+
 } // namespace zotest
