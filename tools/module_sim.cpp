@@ -20,6 +20,8 @@
 //   --second-modules M  modules N..N+M-1 on the second network (default 0; N + M at most 1000)
 //   --second-first A.B.C.D  module N's address (default 203.0.113.101); module N+j has it + j
 //   --log PATH       appends every datagram received to PATH (format: SimulatorLog.h)
+//   --sent PATH      appends "<module> <performance counter>\n" for every reply just sent (the
+//                    counter is the one every process here reads: benchmarks time replies by it)
 //   --ready PATH     written ("N first-address") once every socket is bound; a stale one is removed first
 //   --stop PATH      ends the program as soon as PATH exists
 //   --seconds S      ends it after S seconds
@@ -108,7 +110,7 @@ struct Options {
     zo::IP first = zo::IP("198.51.100.101");
     int secondModules = 0;
     zo::IP secondFirst = zo::IP("203.0.113.101");
-    std::wstring log, ready, stop;
+    std::wstring log, ready, stop, sent;
     DWORD seconds = 0;
     bool untilEof = false;
     int dropPercent = 0;
@@ -188,6 +190,8 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
             o.restart.push_back(r);
         } else if (name == L"--log") {
             o.log = value;
+        } else if (name == L"--sent") {
+            o.sent = value;
         } else if (name == L"--ready") {
             o.ready = value;
         } else if (name == L"--stop") {
@@ -412,6 +416,7 @@ public:
         for (Module& m : modules) m.socket.Close();
         wildcard.Close();
         if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
+        if (sent != INVALID_HANDLE_VALUE) CloseHandle(sent);
     }
 
     // 0 when every socket is bound, else the exit code.
@@ -435,6 +440,7 @@ private:
     zo::Socket wildcard;
     LPFN_WSARECVMSG recvMsg = nullptr;   // null: destinations are unknown
     HANDLE log = INVALID_HANDLE_VALUE;
+    HANDLE sent = INVALID_HANDLE_VALUE;
     std::vector<Reply> pending;
     DWORD started = 0;
 };
@@ -463,6 +469,14 @@ int Simulator::Start() {
                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (log == INVALID_HANDLE_VALUE) {
             fprintf(stderr, "module_sim: cannot open the log (error %lu)\n", GetLastError());
+            return 2;
+        }
+    }
+    if (!o.sent.empty()) {
+        sent = CreateFileW(o.sent.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (sent == INVALID_HANDLE_VALUE) {
+            fprintf(stderr, "module_sim: cannot open the file of sent replies (error %lu)\n", GetLastError());
             return 2;
         }
     }
@@ -579,6 +593,13 @@ void Simulator::Answer(Module& m, const char* data, int length, const zo::SOCKAD
 void Simulator::Send(const Reply& r) {
     modules[static_cast<size_t>(r.module)].socket.SendTo(r.bytes.data(), static_cast<int>(r.bytes.size()), 0, r.to,
                                                          zo::SOCKADDR::Size());
+    if (sent == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    char line[48];
+    int n = snprintf(line, sizeof(line), "%d %lld\n", r.module, static_cast<long long>(now.QuadPart));
+    DWORD written = 0;
+    WriteFile(sent, line, static_cast<DWORD>(n), &written, nullptr);
 }
 
 void Simulator::SendDue() {
