@@ -18,142 +18,69 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "../tests/support/Beside.h"
-#include "../tests/support/PeImports.h"
-#include "../tools/SimulatorLog.h"
+#include "support/PeImports.h"
+#include "support/Simulator.h"
+#include "tools/SimulatorLog.h"
+#include "support/Wait.h"
 
 #define PSAPI_VERSION 2
 #include <psapi.h>
 
 namespace {
 
-const wchar_t kTitle[] = L"网络模块设置工具";
 const int kSweepModules = 244;   // .11 to .254
 const int kBurstModules = 244;   // .11 to .254, as in the sweep
 const double kNominalSweep = 254 * 0.050;
 
 std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// The n-th child of class cls of window, in creation order.
+HWND Control(HWND window, const wchar_t* cls, int n) {
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t name[32] = {};
+        GetClassNameW(c, name, 32);
+        if (_wcsicmp(name, cls) == 0 && n-- == 0) return c;
+    }
+    return nullptr;
+}
 
-// A program beside this one, started as from a desktop; ended on destruction.
-class Program {
-public:
-    ~Program() { End(); }
-    bool Start(const std::wstring& path, const std::wstring& args = L"") {
-        process = zotest::StartProgram(path, args, DETACHED_PROCESS);
-        pid = process ? GetProcessId(process) : 0;
-        return process != nullptr;
-    }
-    bool Running() const { return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
-    // Waits until its window titled title is visible with at least n children.
-    HWND Window(const wchar_t* title, int n) {
-        for (double start = BenchNow(); BenchNow() - start < 20 && Running(); Sleep(1)) {
-            for (HWND h = FindWindowW(nullptr, title); h; h = FindWindowExW(nullptr, h, nullptr, title)) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(h, &owner);
-                int shown = 0;
-                for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) shown += IsWindowVisible(c) != 0;
-                if (owner == pid && IsWindowVisible(h) && shown >= n) return window = h;
-            }
-        }
-        return nullptr;
-    }
-    // The n-th child of class cls, in creation order.
-    HWND Control(const wchar_t* cls, int n) const {
-        for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-            wchar_t name[32] = {};
-            GetClassNameW(c, name, 32);
-            if (_wcsicmp(name, cls) == 0 && n-- == 0) return c;
-        }
-        return nullptr;
-    }
-    bool Memory(PROCESS_MEMORY_COUNTERS_EX& c) const {
-        c = {};
-        c.cb = sizeof(c);
-        HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-        bool ok = p && GetProcessMemoryInfo(p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c), sizeof(c));
-        if (p) CloseHandle(p);
-        return ok;
-    }
-    // Closes the window; true when the program ended with 0.
-    bool Close() {
-        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-        DWORD code = 1;
-        bool ended = process && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
-        End();
-        return ended && code == 0;
-    }
-    void End() {
-        if (!process) return;
-        if (Running()) TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-        process = nullptr;
-    }
-    HANDLE process = nullptr;
-    DWORD pid = 0;
-    HWND window = nullptr;
-};
+// Starts the tool and waits until its window shows every control.
+bool StartTool(zotest::Program& tool) {
+    auto shown = [&] {
+        int n = 0;
+        for (HWND c = GetWindow(tool.window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) n += IsWindowVisible(c) != 0;
+        return n >= 21;
+    };
+    return tool.Start() && zotest::WaitUntil(shown, 20000);
+}
 
-// module_sim with its log, ready and stop files in a folder of its own.
-class Modules {
-public:
-    ~Modules() { Stop(); }
-    bool Start(int count, const wchar_t* first) {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder = std::wstring(temp) + L"zo-bench-sim-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(count);
-        CreateDirectoryW(folder.c_str(), nullptr);
-        sent = folder + L"\\sent";
-        for (const std::wstring& f : {sent, folder + L"\\ready", folder + L"\\stop"}) DeleteFileW(f.c_str());
-        if (!program.Start(zotest::BesideMe(L"module_sim.exe"), L"--modules " + std::to_wstring(count) + L" --first " +
-                                                                    first + L" --sent \"" + sent + L"\" --ready \"" +
-                                                                    folder + L"\\ready\" --stop \"" + folder +
-                                                                    L"\\stop\""))
-            return false;
-        for (double start = BenchNow(); BenchNow() - start < 30 && program.Running(); Sleep(5))
-            if (Exists(folder + L"\\ready")) return true;
-        return false;
-    }
-    void Stop() {
-        if (!program.process) return;
-        HANDLE f = CreateFileW((folder + L"\\stop").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-        WaitForSingleObject(program.process, 5000);
-        program.End();
-        for (const std::wstring& name : {sent, folder + L"\\ready", folder + L"\\stop"}) DeleteFileW(name.c_str());
-        RemoveDirectoryW(folder.c_str());
-    }
-    // The simulator's "<module> <performance counter>" line for every reply it sent.
-    std::wstring sent;
-    Program program;
+bool Memory(HANDLE process, PROCESS_MEMORY_COUNTERS_EX& c) {
+    c = {};
+    c.cb = sizeof(c);
+    return process && GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c), sizeof(c));
+}
 
-    // The time of the last reply sent, on BenchNow's clock (0 when there is
-    // none); *modules gets how many modules replied.
-    double LastReply(int* modules) const {
-        std::string text = simlog::ReadFileBytes(sent.c_str());
-        std::vector<bool> seen;
-        long long last = 0;
-        *modules = 0;
-        for (size_t at = 0, eol; (eol = text.find('\n', at)) != std::string::npos; at = eol + 1) {
-            int module = -1;
-            long long ticks = 0;
-            if (sscanf(text.c_str() + at, "%d %lld", &module, &ticks) != 2 || module < 0) continue;
-            if (seen.size() <= static_cast<size_t>(module)) seen.resize(static_cast<size_t>(module) + 1);
-            if (!seen[static_cast<size_t>(module)]) ++*modules;
-            seen[static_cast<size_t>(module)] = true;
-            last = std::max(last, ticks);
-        }
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(last) / static_cast<double>(f.QuadPart);
+// The time of the simulator's last reply, from its file of sent replies
+// (module_sim --sent), on BenchNow's clock (0 when there is none);
+// *modules gets how many modules replied.
+double LastReply(const std::wstring& sent, int* modules) {
+    std::string text = simlog::ReadFileBytes(sent.c_str());
+    std::vector<bool> seen;
+    long long last = 0;
+    *modules = 0;
+    for (size_t at = 0, eol; (eol = text.find('\n', at)) != std::string::npos; at = eol + 1) {
+        int module = -1;
+        long long ticks = 0;
+        if (sscanf(text.c_str() + at, "%d %lld", &module, &ticks) != 2 || module < 0) continue;
+        if (seen.size() <= static_cast<size_t>(module)) seen.resize(static_cast<size_t>(module) + 1);
+        if (!seen[static_cast<size_t>(module)]) ++*modules;
+        seen[static_cast<size_t>(module)] = true;
+        last = std::max(last, ticks);
     }
-
-private:
-    std::wstring folder;
-};
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(last) / static_cast<double>(f.QuadPart);
+}
 
 int Count(HWND box) { return static_cast<int>(SendMessageW(box, CB_GETCOUNT, 0, 0)); }
 
@@ -191,22 +118,29 @@ int Size() {
 }
 
 int Sweep() {
-    Modules sim;
-    if (!sim.Start(kSweepModules, L"198.51.100.11")) {
+    // Only the sweep notes its replies: writing a line after each send would
+    // hold up the burst's back-to-back replies.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring sent = temp + (L"zo-bench-sent-" + std::to_wstring(GetCurrentProcessId()));
+    DeleteFileW(sent.c_str());
+    zotest::Simulator sim;
+    if (!sim.Start(L"--modules " + std::to_wstring(kSweepModules) + L" --first 198.51.100.11 --sent \"" + sent + L"\"")) {
         printf("sweep: the simulator did not start; this benchmark %s\n", kNeeds);
         return Goal("discovery", false) | Goal("working set", false);
     }
-    Program baseline;
     PROCESS_MEMORY_COUNTERS_EX base = {};
-    bool baseOk = baseline.Start(zotest::BesideMe(L"minimal_window.exe")) && baseline.Window(L"最小窗口", 1) &&
-                  baseline.Memory(base);
-    baseline.Close();
-    Program tool;
-    if (!tool.Start(zotest::BesideMe(L"ModuleTool.exe")) || !tool.Window(kTitle, 21) || !baseOk) {
+    bool baseOk;
+    {
+        zotest::Program baseline(L"minimal_window.exe");
+        baseOk = baseline.Start(L"最小窗口") && Memory(baseline.process, base) && baseline.Close(10000) == 0;
+    }
+    zotest::Program tool;
+    if (!StartTool(tool) || !baseOk) {
         printf("sweep: the tool or the minimal program did not show its window; this benchmark %s\n", kNeeds);
         return Goal("discovery", false) | Goal("working set", false);
     }
-    HWND list = tool.Control(L"ComboBox", 0), search = tool.Control(L"Button", 1);
+    HWND list = Control(tool.window, L"ComboBox", 0), search = Control(tool.window, L"Button", 1);
     double start = BenchNow(), listed = 0, done = 0;
     DWORD_PTR r;
     SendMessageTimeoutW(search, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &r);
@@ -218,13 +152,14 @@ int Sweep() {
         Sleep(1);   // polling from outside: nothing to wait on
     }
     PROCESS_MEMORY_COUNTERS_EX mem = {};
-    bool memOk = tool.Memory(mem);
+    bool memOk = Memory(tool.process, mem);
     int shown = CountAfterPause(list, 1.0);
     // When the simulator sent the last reply, by its own reading of the same clock.
     int replies = 0;
-    double replied = sim.LastReply(&replies);
+    double replied = LastReply(sent, &replies);
+    DeleteFileW(sent.c_str());
     bool timesFit = replies == kSweepModules && replied > start && replied <= listed;
-    bool closed = tool.Close();
+    bool closed = tool.Close(10000) == 0;
     printf("sweep: %d of %d modules listed (after a 1 s pause), %d replied; last reply sent to its entry %.1f ms; "
            "sweep took %.2f s, nominal %.1f s (ratio %.3f); the tool ended with 0: %s\n",
            shown, kSweepModules, replies, (listed - replied) * 1e3, done - start, kNominalSweep,
@@ -244,16 +179,15 @@ int Sweep() {
 }
 
 int Burst() {
-    Modules sim;
-    Program tool;
-    if (!sim.Start(kBurstModules, L"198.51.100.11") || !tool.Start(zotest::BesideMe(L"ModuleTool.exe")) ||
-        !tool.Window(kTitle, 21)) {
+    zotest::Simulator sim;
+    zotest::Program tool;
+    if (!sim.Start(L"--modules " + std::to_wstring(kBurstModules) + L" --first 198.51.100.11") || !StartTool(tool)) {
         printf("burst: the simulator or the tool did not start; this benchmark %s\n", kNeeds);
         return Goal("burst", false);
     }
-    HWND list = tool.Control(L"ComboBox", 0), refresh = tool.Control(L"Button", 6);
+    HWND list = Control(tool.window, L"ComboBox", 0), refresh = Control(tool.window, L"Button", 6);
     DWORD_PTR r;
-    SendMessageTimeoutW(tool.Control(L"Edit", 3), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_NORMAL, 5000, &r);
+    SendMessageTimeoutW(Control(tool.window, L"Edit", 3), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_NORMAL, 5000, &r);
     double start = BenchNow(), listed = 0;
     SendMessageTimeoutW(refresh, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &r);
     while (!listed && BenchNow() - start < 10) {
@@ -262,7 +196,7 @@ int Burst() {
     }
     // Late arrivals would still be counted: a real pause shows there are none beyond the modules.
     int shown = CountAfterPause(list, 1.0);
-    bool closed = tool.Close();
+    bool closed = tool.Close(10000) == 0;
     printf("burst: %d of %d modules listed (after a 1 s pause) %s %.0f ms after the broadcast; the tool ended with 0: %s\n", shown,
            kBurstModules, listed ? "in" : "(not all) within", ((listed ? listed : BenchNow()) - start) * 1e3,
            closed ? "yes" : "no");
