@@ -52,32 +52,27 @@ std::wstring LargeDocument(size_t bytes) {
     return s + L"]";
 }
 
-// Runs fn until at least `seconds` pass; returns MB/s of `bytes` per run, or
-// 0 when any run failed: a parser that fails early must not look fast.
-template <class Fn>
-double Rate(size_t bytes, double seconds, Fn fn) {
+// Runs parse (input to written text) until at least `seconds` pass; MB/s of
+// input, or 0 when any run failed or wrote other than expected: a parser
+// that fails early must not look fast.
+template <class Out, class Parse>
+double Rate(const std::string& input, const Out& expected, double seconds, Parse parse) {
     unsigned runs = 0;
     bool ok = true;
     double start = BenchNow(), elapsed;
     do {
-        ok &= fn();
+        Out out;
+        ok &= parse(input, out) && out == expected;
         ++runs;
         elapsed = BenchNow() - start;
     } while (elapsed < seconds);
-    return ok ? static_cast<double>(bytes) * runs / elapsed / 1e6 : 0;
+    return ok ? static_cast<double>(input.size()) * runs / elapsed / 1e6 : 0;
 }
-
-// What each parser wrote for the document, made once before the timed rounds;
-// every timed run must parse and write exactly this again.
-struct Expected {
-    zo::String ours;
-    std::string rapid, nlohmann;
-};
 
 bool Ours(const std::string& gbk, zo::String& out) {
     zo::Json j;
-    if (!j.ParseMbs(gbk.data(), static_cast<int>(gbk.size()))) return false;
     zo::String indent;
+    if (!j.ParseMbs(gbk.data(), static_cast<int>(gbk.size()))) return false;
     j.ToString(out, indent, false);
     return true;
 }
@@ -94,40 +89,17 @@ bool Rapid(const std::string& utf8, std::string& out) {
 
 bool Nlohmann(const std::string& utf8, std::string& out) {
     nlohmann::json j = nlohmann::json::parse(utf8, nullptr, false);
-    if (j.is_discarded()) return false;
-    out = j.dump();
-    return true;
+    out = j.is_discarded() ? "" : j.dump();
+    return !j.is_discarded();
 }
 
-// The three parsers must have read the same tree: our written text, read
-// back by nlohmann, equals what nlohmann read from the input.
-bool SameTree(const std::string& utf8, const Expected& e) {
-    std::wstring ours(static_cast<const wchar_t*>(e.ours), e.ours.Length());
-    nlohmann::json a = nlohmann::json::parse(Encode(ours, CP_UTF8), nullptr, false);
-    nlohmann::json b = nlohmann::json::parse(utf8, nullptr, false);
-    nlohmann::json c = nlohmann::json::parse(e.rapid, nullptr, false);
-    return !a.is_discarded() && a == b && c == b && e.nlohmann == b.dump();
-}
-
-double Ours(const std::string& gbk, const zo::String& expected, double seconds) {
-    return Rate(gbk.size(), seconds, [&] {
-        zo::String out;
-        return Ours(gbk, out) && out == expected;
-    });
-}
-
-double Rapid(const std::string& utf8, const std::string& expected, double seconds) {
-    return Rate(utf8.size(), seconds, [&] {
-        std::string out;
-        return Rapid(utf8, out) && out == expected;
-    });
-}
-
-double Nlohmann(const std::string& utf8, const std::string& expected, double seconds) {
-    return Rate(utf8.size(), seconds, [&] {
-        std::string out;
-        return Nlohmann(utf8, out) && out == expected;
-    });
+// The three must have read the same tree: what each wrote, read back by
+// nlohmann, equals what nlohmann read from the input.
+bool SameTree(const std::string& utf8, const zo::String& ours, const std::string& rapid) {
+    nlohmann::json input = nlohmann::json::parse(utf8, nullptr, false);
+    std::wstring wide(static_cast<const wchar_t*>(ours), ours.Length());
+    return !input.is_discarded() && nlohmann::json::parse(Encode(wide, CP_UTF8), nullptr, false) == input &&
+           nlohmann::json::parse(rapid, nullptr, false) == input;
 }
 
 struct Ratios {
@@ -136,23 +108,25 @@ struct Ratios {
 
 Ratios Workload(const char* name, const std::wstring& text, double seconds) {
     const std::string gbk = Encode(text, CP_THREAD_ACP), utf8 = Encode(text, CP_UTF8);
-    Expected e;
-    if (!Ours(gbk, e.ours) || !Rapid(utf8, e.rapid) || !Nlohmann(utf8, e.nlohmann) || !SameTree(utf8, e)) {
+    // What each wrote, made once before the timed rounds: every timed run
+    // must parse and write exactly this again.
+    zo::String ours0;
+    std::string rapid0, nl0;
+    if (!Ours(gbk, ours0) || !Rapid(utf8, rapid0) || !Nlohmann(utf8, nl0) || !SameTree(utf8, ours0, rapid0)) {
         printf("%-8s the parsers do not read the document alike (or one fails): no figures\n", name);
         return {0, 0};
     }
     // Other work shares the machine: the three take turns for several
-    // rounds and each keeps its best round. A round in which any run failed
-    // or wrote something else counts as 0.
+    // rounds and each keeps its best round.
     double ours = 0, rapid = 0, nl = 0;
     for (int round = 0; round < 5; ++round) {
-        ours = std::max(ours, Ours(gbk, e.ours, seconds / 5));
+        ours = std::max(ours, Rate(gbk, ours0, seconds / 5, Ours));
         // The blocks our cache keeps go back before the peers run, so they
         // meet the heap as they would without us (and each of our rounds
         // starts cold).
         zo::JsonHeap::Trim();
-        rapid = std::max(rapid, Rapid(utf8, e.rapid, seconds / 5));
-        nl = std::max(nl, Nlohmann(utf8, e.nlohmann, seconds / 5));
+        rapid = std::max(rapid, Rate(utf8, rapid0, seconds / 5, Rapid));
+        nl = std::max(nl, Rate(utf8, nl0, seconds / 5, Nlohmann));
     }
     printf("%-8s %8u GBK bytes: ours %8.1f MB/s  RapidJSON %8.1f MB/s  nlohmann %8.1f MB/s  "
            "ours/RapidJSON %.2fx  ours/nlohmann %.2fx\n",
