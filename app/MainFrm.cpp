@@ -50,7 +50,6 @@ DWORD WINAPI LookUpLocalAddress(void* window) {
 } // namespace
 
 MainFrm::MainFrm(bool stopEvent) : sweepStop(stopEvent) {
-
     serialGroup.createInfo->title = L"串口设置";
     serverGroup.createInfo->title = L"服务器设置";
     moduleGroup.createInfo->title = L"网络模块";
@@ -62,9 +61,9 @@ MainFrm::MainFrm(bool stopEvent) : sweepStop(stopEvent) {
     passLabel.createInfo->title = L"密码:";
     infoEdit.createInfo->style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL;
     infoEdit.createInfo->style &= ~WS_TABSTOP;   // it takes no input
-    moduleBox.fitListToEntries = true;
+    moduleBox.fitListToEntries = true;   // similar macs differ only at their end
     // The boxes take input, so the keyboard stops at them.
-    for (zo::ComboBox* box : {&moduleBox, &baudBox, &hostBox, &apBox}) box->createInfo->style |= WS_TABSTOP;   // similar macs differ only at their end
+    for (zo::ComboBox* box : {&moduleBox, &baudBox, &hostBox, &apBox}) box->createInfo->style |= WS_TABSTOP;
     searchButton.createInfo->title = L"搜索联网模块";
     apRefreshButton.createInfo->title = L"刷新";
     refreshButton.createInfo->title = L"刷新";

@@ -43,13 +43,14 @@ View::View() {
     AddMessageHandler(WM_PAINT, WM_PAINT, this, &View::OnPaint);
     AddMessageHandler(WM_ERASEBKGND, WM_ERASEBKGND, this, &View::OnEraseBkgnd);
     AddMessageHandler(WM_DROPFILES, WM_DROPFILES, this, &View::OnDropFiles);
-    AddMessageHandler(WM_CREATE, WM_CREATE, this, &View::OnCreateDpi);
+    // Before any other creation handler: they may depend on the DPI.
+    createEvent.Add(this, &View::OnCreateDpi);
     AddMessageHandler(kDpiChanged, kDpiChanged, this, &View::OnDpiChanged);
     AddMessageHandler(kDpiChangedAfterParent, kDpiChangedAfterParent, this, &View::OnDpiChanged);
 }
 
-void View::OnCreateDpi(Message* m, IWnd*) {
-    dpi = WindowDpi(m->hwnd);
+void View::OnCreateDpi(IWnd*) {
+    dpi = WindowDpi(handle);
     dpiEvent.Call(dpi, this);
 }
 

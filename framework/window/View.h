@@ -34,7 +34,7 @@ private:
     void OnPaint(Message* m, IWnd*);
     void OnEraseBkgnd(Message* m, IWnd*);
     void OnDropFiles(Message* m, IWnd*);
-    void OnCreateDpi(Message* m, IWnd*);
+    void OnCreateDpi(IWnd*);
     void OnDpiChanged(Message* m, IWnd*);
     void PaintBuffered(DC& target);
 };
