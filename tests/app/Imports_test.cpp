@@ -1,6 +1,7 @@
 // The DLLs the shipped programs load: the import tables (plain and delayed)
 // of ModuleTool.exe of both builds, read from the file bytes. Every DLL must
-// come with Windows, so the program runs on a bare system.
+// come with Windows, so the program runs on a bare system, and no imported
+// function may be newer than Windows 7.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,6 +35,7 @@ struct PeImports {
     unsigned machine = 0;
     unsigned magic = 0;   // 0x10B: PE32, 0x20B: PE32+
     std::vector<std::string> dlls;   // lower case, in table order, plain then delayed
+    std::vector<std::string> functions;   // imported by name, plain table, as written
 };
 
 // False when the bytes are no PE image or a table points outside the file.
@@ -86,6 +88,25 @@ bool ReadImports(const std::string& file, PeImports& out) {
             std::string dll;
             if (!name(nameRva, dll)) return false;
             out.dlls.push_back(dll);
+            if (k.index != 1) continue;
+            // The names of the plain table: its lookup array (first field, or
+            // the address array when absent) ends with a zero entry; an
+            // entry with the top bit clear points at a hint and a name.
+            unsigned long lookup = r.U32(at) ? r.U32(at) : r.U32(at + 16);
+            unsigned width = out.magic == 0x20B ? 8 : 4;
+            size_t entry = 0;
+            if (!fileOffset(lookup, entry)) return false;
+            for (;; entry += width) {
+                unsigned long long v = r.Read(entry, width);
+                if (!r.ok) return false;
+                if (!v) break;
+                if (v >> (8 * width - 1)) continue;   // by ordinal
+                size_t hint = 0;
+                if (!fileOffset(static_cast<unsigned long>(v) + 2, hint)) return false;
+                std::string function;
+                for (; hint < file.size() && file[hint]; ++hint) function += file[hint];
+                out.functions.push_back(function);
+            }
         }
     }
     return r.ok;
@@ -138,5 +159,12 @@ TEST(Imports, BothBuildsOfTheToolImportOnlyDllsThatComeWithWindows) {
             EXPECT_TRUE(IsSystemDll(dll)) << dll << " does not come with Windows";
         }
         printf("%ls: %zu bytes, imports %s\n", b.arch, file.size(), all.c_str());
+        // Windows 7 must start it: functions newer than it (the DPI ones) are
+        // looked up at run time, never imported. GetDeviceCaps is how every
+        // DPI reaches the program when they are missing.
+        EXPECT_NE(std::find(imports.functions.begin(), imports.functions.end(), "GetDeviceCaps"),
+                  imports.functions.end()) << "the imported names were misread";
+        for (const std::string& f : imports.functions)
+            EXPECT_EQ(f.find("Dpi"), std::string::npos) << f << " is newer than Windows 7";
     }
 }
