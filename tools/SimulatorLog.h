@@ -1,11 +1,15 @@
 // The module simulator's log of received datagrams and a reader for it. The
 // file is append-only; each record is one text header line
-//   "<module> <sender ip>:<port> <length>\n"
-// then exactly <length> raw bytes and "\n". <module> is the index of the
-// module whose address the datagram was sent to, or "*" for a broadcast,
-// which every module takes. The simulator writes each record with one call,
-// so a reader may read while it runs; an unfinished record at the end is
-// left for the next read.
+//   "<module> <ip>:<port> <length>[ <event>]\n"
+// then exactly <length> raw bytes and "\n". A record without an event is a
+// datagram received: <module> is the index of the module whose address it
+// was sent to, or "*" for a broadcast, and the address its sender's. A
+// record with an event follows one of those and tells what became of it at
+// one module: "lost-request" (the module never got it), "restarting" (it got
+// it while restarting and stays silent), or "lost-reply" (its answer, the
+// bytes, was lost on the way to the address). The simulator writes each
+// record with one call, so a reader may read while it runs; an unfinished
+// record at the end is left for the next read.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -17,20 +21,29 @@ namespace simlog {
 
 const int kBroadcast = -1;   // the module field of a broadcast's record
 
+// The events; a received datagram has none.
+const char kLostRequest[] = "lost-request";
+const char kLostReply[] = "lost-reply";
+const char kRestarting[] = "restarting";
+
 struct Record {
     int module = kBroadcast;
-    std::string sender;   // "198.51.100.10:6643"
+    std::string sender;   // "198.51.100.10:6643"; a lost reply's: where it was going
     std::string bytes;
+    std::string event;    // empty for a datagram received
 };
 
-// One record as the simulator writes it.
-inline std::string FormatRecord(int module, const std::string& sender, const char* data, int length) {
+// One record as the simulator writes it; event null or empty for a datagram received.
+inline std::string FormatRecord(int module, const std::string& sender, const char* data, int length,
+                                const char* event = nullptr) {
     char head[64];
     if (module == kBroadcast) snprintf(head, sizeof(head), "* ");
     else snprintf(head, sizeof(head), "%d ", module);
     std::string out = head + sender;
-    snprintf(head, sizeof(head), " %d\n", length);
+    snprintf(head, sizeof(head), " %d", length);
     out += head;
+    if (event && *event) out += std::string(" ") + event;
+    out += '\n';
     out.append(data, static_cast<size_t>(length));
     out += '\n';
     return out;
@@ -46,9 +59,16 @@ inline std::vector<Record> ParseLog(const std::string& text, bool* complete = nu
         size_t eol = text.find('\n', at);
         if (eol == std::string::npos) break;
         std::string head = text.substr(at, eol - at);
-        size_t space1 = head.find(' '), space2 = head.rfind(' ');
-        if (space1 == std::string::npos || space2 == space1) break;
         Record r;
+        size_t space1 = head.find(' ');
+        size_t space2 = space1 == std::string::npos ? space1 : head.find(' ', space1 + 1);
+        if (space2 == std::string::npos) break;
+        size_t space3 = head.find(' ', space2 + 1);
+        if (space3 != std::string::npos) {
+            r.event = head.substr(space3 + 1);
+            if (r.event.empty() || r.event.find(' ') != std::string::npos) break;
+            head.resize(space3);
+        }
         std::string module = head.substr(0, space1);
         if (module == "*") {
             r.module = kBroadcast;

@@ -12,10 +12,13 @@
 // the reports name each module's own address.
 // Run it only inside the private network, e.g.
 //   scripts/netns-run --modules 3 -- scripts/wine-exec build/x86_64/bin/module_sim.exe --seconds 60
+//   scripts/netns-run --modules 3 --second-modules 2 -- scripts/wine-exec ... --second-modules 2
 //
 // module_sim [options]
-//   --modules N      modules 0..N-1 (default 3, at most 1000)
+//   --modules N      modules 0..N-1 (default 3)
 //   --first A.B.C.D  module 0's address (default 198.51.100.101); module i has first + i
+//   --second-modules M  modules N..N+M-1 on the second network (default 0; N + M at most 1000)
+//   --second-first A.B.C.D  module N's address (default 203.0.113.101); module N+j has it + j
 //   --log PATH       appends every datagram received to PATH (format: SimulatorLog.h)
 //   --ready PATH     written ("N first-address") once every socket is bound; a stale one is removed first
 //   --stop PATH      ends the program as soon as PATH exists
@@ -29,14 +32,29 @@
 //   --silent K       it never answers (it still logs and takes settings)
 //   --late K:MS      it answers MS milliseconds late; the others are not held up
 //   --utf8 K         its Chinese texts go out as UTF-8 instead of the ANSI code page
+//   --ignore-writes K  it answers a save with its old settings and keeps them
+//   --restart-after-save K:MS  a save restarts it: the save goes unanswered and
+//                    so does everything in the next MS milliseconds; then it
+//                    reports the new settings
+// Loss on the way, for every module:
+//   --drop P         each request and each reply is lost with probability P
+//                    percent (0 to 100); lost ones are logged as such
+//   --seed S         the seed of the losses (default 1). Whether module K's
+//                    n-th request (or reply) is lost depends on S, K and n
+//                    only, so the same traffic loses the same datagrams.
 // Requests: "get_net_modle_param" (exactly those 19 bytes) gets the report,
 // "get_ap_list" (exactly) the access-point list, "set_net_modle_param{...}"
 // changes the settings and gets the new report; anything else is only logged.
 // Datagrams to the host's other addresses are neither logged nor answered.
+// A broadcast reaches the modules of one network: a directed one (x.y.z.255)
+// those on x.y.z.0/24; the limited one those on the sender's /24, or every
+// module when none is there.
 // Texts in reports and lists go out raw, as a module's firmware writes them.
-// Module i: mac 5C:CF:7F:00:HH:LL (HHLL = i + 1), serv_host 198.51.100.10,
-// serv_port 8899 + i % 100, serial_rate 115200, ether_ip its address, access
-// points "办公室", "Workshop-2G", "Guest", of which it joins number i % 3.
+// Module i: mac 5C:CF:7F:00:HH:LL (HHLL = i + 1), serv_host 198.51.100.10
+// (on the second network 203.0.113.10), serv_port 8899 + i % 100,
+// serial_rate 115200, ether_ip its address, ether_gate 198.51.100.1 (or
+// 203.0.113.1), access points "办公室", "Workshop-2G", "Guest", of which it
+// joins number i % 3.
 // Exit code: 0 when ended as asked, 1 when a module address is missing from
 // the host or a socket cannot be made or bound, 2 on bad arguments.
 
@@ -75,18 +93,30 @@ struct Module {
     bool truncated = false;
     bool silent = false;
     bool utf8 = false;
+    bool ignoreWrites = false;
     DWORD lateMs = 0;
-    unsigned answers = 0;   // varies the garbage
+    DWORD restartMs = 0;
+    bool restarting = false;
+    DWORD restartEnds = 0;
+    unsigned answers = 0;    // varies the garbage
+    unsigned requests = 0;   // counts the draws of the losses
+    unsigned replies = 0;
 };
 
 struct Options {
     int modules = 3;
     zo::IP first = zo::IP("198.51.100.101");
+    int secondModules = 0;
+    zo::IP secondFirst = zo::IP("203.0.113.101");
     std::wstring log, ready, stop;
     DWORD seconds = 0;
     bool untilEof = false;
-    std::vector<int> noMac, sameMac, garbage, truncated, silent, utf8;
-    std::vector<std::pair<int, DWORD>> late;
+    int dropPercent = 0;
+    unsigned long long seed = 1;
+    std::vector<int> noMac, sameMac, garbage, truncated, silent, utf8, ignoreWrites;
+    std::vector<std::pair<int, DWORD>> late, restart;
+
+    int Total() const { return modules + secondModules; }
 };
 
 struct Reply {
@@ -113,6 +143,18 @@ bool ReadNumber(const wchar_t* text, long low, long high, int& out) {
 
 bool ReadIndex(const wchar_t* text, int& out) { return ReadNumber(text, 0, kMaxModules - 1, out); }
 
+// "K:MS" with MS up to ten minutes.
+bool ReadIndexAndMs(const wchar_t* text, std::pair<int, DWORD>& out) {
+    std::wstring v = text;
+    size_t colon = v.find(L':');
+    int ms = 0;
+    if (colon == std::wstring::npos || !ReadIndex(v.substr(0, colon).c_str(), out.first) ||
+        !ReadNumber(v.c_str() + colon + 1, 0, 600000, ms))
+        return false;
+    out.second = static_cast<DWORD>(ms);
+    return true;
+}
+
 // 0 on success, else the exit code.
 int ParseOptions(int argc, wchar_t** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -129,6 +171,21 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
         } else if (name == L"--first") {
             o.first = zo::IP(value);
             if (o.first.IsNull()) return Usage("--first takes a dotted address");
+        } else if (name == L"--second-modules") {
+            if (!ReadNumber(value, 0, kMaxModules, o.secondModules)) return Usage("--second-modules takes 0 to 1000");
+        } else if (name == L"--second-first") {
+            o.secondFirst = zo::IP(value);
+            if (o.secondFirst.IsNull()) return Usage("--second-first takes a dotted address");
+        } else if (name == L"--drop") {
+            if (!ReadNumber(value, 0, 100, o.dropPercent)) return Usage("--drop takes a percentage, 0 to 100");
+        } else if (name == L"--seed") {
+            wchar_t* end = nullptr;
+            o.seed = wcstoull(value, &end, 10);
+            if (end == value || *end || *value == L'-') return Usage("--seed takes a whole number");
+        } else if (name == L"--restart-after-save") {
+            std::pair<int, DWORD> r;
+            if (!ReadIndexAndMs(value, r)) return Usage("--restart-after-save takes K:MS");
+            o.restart.push_back(r);
         } else if (name == L"--log") {
             o.log = value;
         } else if (name == L"--ready") {
@@ -141,14 +198,9 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
             if (end == value || *end || s == 0 || s > 86400) return Usage("--seconds takes 1 to 86400");
             o.seconds = static_cast<DWORD>(s);
         } else if (name == L"--late") {
-            std::wstring v = value;
-            size_t colon = v.find(L':');
-            wchar_t* end = nullptr;
-            if (colon == std::wstring::npos || !ReadIndex(v.substr(0, colon).c_str(), k))
-                return Usage("--late takes K:MS");
-            unsigned long ms = wcstoul(v.c_str() + colon + 1, &end, 10);
-            if (end == v.c_str() + colon + 1 || *end || ms > 600000) return Usage("--late takes K:MS");
-            o.late.push_back({k, static_cast<DWORD>(ms)});
+            std::pair<int, DWORD> l;
+            if (!ReadIndexAndMs(value, l)) return Usage("--late takes K:MS");
+            o.late.push_back(l);
         } else {
             std::vector<int>* list = name == L"--no-mac"      ? &o.noMac
                                      : name == L"--same-mac"  ? &o.sameMac
@@ -156,21 +208,24 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
                                      : name == L"--truncated" ? &o.truncated
                                      : name == L"--silent"    ? &o.silent
                                      : name == L"--utf8"      ? &o.utf8
+                                     : name == L"--ignore-writes" ? &o.ignoreWrites
                                                               : nullptr;
             if (!list) return Usage("unknown option");
             if (!ReadIndex(value, k)) return Usage("a misbehaviour switch takes a module index");
             list->push_back(k);
         }
     }
+    if (o.Total() > kMaxModules) return Usage("at most 1000 modules in all");
     auto outside = [&](const std::vector<int>& list) {
         for (int k : list)
-            if (k >= o.modules) return true;
+            if (k >= o.Total()) return true;
         return false;
     };
-    bool lateOutside = false;
-    for (auto& l : o.late) lateOutside = lateOutside || l.first >= o.modules;
+    bool timedOutside = false;
+    for (auto& l : o.late) timedOutside = timedOutside || l.first >= o.Total();
+    for (auto& r : o.restart) timedOutside = timedOutside || r.first >= o.Total();
     if (outside(o.noMac) || outside(o.sameMac) || outside(o.garbage) || outside(o.truncated) ||
-        outside(o.silent) || outside(o.utf8) || lateOutside)
+        outside(o.silent) || outside(o.utf8) || outside(o.ignoreWrites) || timedOutside)
         return Usage("a misbehaviour switch names a module that is not simulated");
     return 0;
 }
@@ -179,23 +234,43 @@ zo::IP ModuleAddress(zo::IP first, int i) {
     return zo::IP(htonl(ntohl(first.ToLong()) + static_cast<unsigned long>(i)));
 }
 
+zo::IP ModuleAddress(const Options& o, int i) {
+    return i < o.modules ? ModuleAddress(o.first, i) : ModuleAddress(o.secondFirst, i - o.modules);
+}
+
+bool SameSlash24(zo::IP a, zo::IP b) { return ((ntohl(a.ToLong()) ^ ntohl(b.ToLong())) & 0xFFFFFF00ul) == 0; }
+
+// Whether module k's n-th datagram one way is lost: a hash of the seed, k, n
+// and the way, so a module's losses do not depend on the others' traffic.
+bool Lost(const Options& o, int k, unsigned n, unsigned way) {
+    if (o.dropPercent <= 0) return false;
+    unsigned long long x = o.seed ^ (static_cast<unsigned long long>(k) << 33) ^
+                           (static_cast<unsigned long long>(n) << 1) ^ way;
+    // splitmix64's finaliser
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    return x % 100 < static_cast<unsigned long long>(o.dropPercent);
+}
+
 // Module i's settings and surroundings: a mac of its own, its own address,
 // and three access points, the first with a Chinese name; it joins i % 3.
-void SetUp(Module& m, int i, zo::IP address) {
+void SetUp(Module& m, int i, zo::IP address, bool second) {
     static const wchar_t* const kNames[3] = {L"办公室", L"Workshop-2G", L"Guest"};
     m.index = i;
     m.address = address;
     wchar_t text[64];
     swprintf(text, 64, L"5C:CF:7F:00:%02X:%02X", ((i + 1) >> 8) & 255, (i + 1) & 255);
     m.record.mac = text;
-    m.record.serv_host = L"198.51.100.10";
+    m.record.serv_host = second ? L"203.0.113.10" : L"198.51.100.10";
     m.record.serv_port = static_cast<unsigned short>(8899 + i % 100);
     m.record.serial_rate = 115200;
     m.record.ap_ssid = kNames[i % 3];
     swprintf(text, 64, L"pass%04d", i);
     m.record.ap_pass = text;
     m.record.ether_ip = address;
-    m.record.ether_gate = zo::IP("198.51.100.1");
+    m.record.ether_gate = zo::IP(second ? "203.0.113.1" : "198.51.100.1");
     m.record.wifi_ip = zo::IP(htonl(0xC0A80402ul + static_cast<unsigned long>(i % 250)));   // 192.168.4.2 + i
     m.record.wifi_gate = zo::IP("192.168.4.1");
     for (int k = 0; k < 3; ++k) {
@@ -332,7 +407,7 @@ bool Equals(const char* data, int length, const char* request) {
 
 class Simulator {
 public:
-    explicit Simulator(const Options& options) : o(options), modules(static_cast<size_t>(options.modules)) {}
+    explicit Simulator(const Options& options) : o(options), modules(static_cast<size_t>(options.Total())) {}
     ~Simulator() {
         for (Module& m : modules) m.socket.Close();
         wildcard.Close();
@@ -347,8 +422,9 @@ private:
     bool OpenSocket(zo::Socket& s, zo::IP ip);
     int Receive(zo::Socket& s, char* buffer, int size, zo::SOCKADDR& from, zo::IP& to, bool& known);
     Module* Addressed(zo::IP to);
+    bool Reaches(const Module& m, zo::IP to, bool known, zo::IP from) const;
     void Drain(zo::Socket& s, Module* m);
-    void Log(int module, const zo::SOCKADDR& from, const char* data, int length);
+    void Log(int module, const zo::SOCKADDR& from, const char* data, int length, const char* event = nullptr);
     void Answer(Module& m, const char* data, int length, const zo::SOCKADDR& from);
     void Send(const Reply& r);
     void SendDue();
@@ -390,7 +466,8 @@ int Simulator::Start() {
             return 2;
         }
     }
-    for (int i = 0; i < o.modules; ++i) SetUp(modules[static_cast<size_t>(i)], i, ModuleAddress(o.first, i));
+    for (int i = 0; i < o.Total(); ++i)
+        SetUp(modules[static_cast<size_t>(i)], i, ModuleAddress(o, i), i >= o.modules);
     for (int k : o.noMac) modules[static_cast<size_t>(k)].noMac = true;
     for (int k : o.sameMac) modules[static_cast<size_t>(k)].record.mac = modules[0].record.mac;
     for (int k : o.garbage) modules[static_cast<size_t>(k)].garbage = true;
@@ -398,6 +475,8 @@ int Simulator::Start() {
     for (int k : o.silent) modules[static_cast<size_t>(k)].silent = true;
     for (int k : o.utf8) modules[static_cast<size_t>(k)].utf8 = true;
     for (auto& l : o.late) modules[static_cast<size_t>(l.first)].lateMs = l.second;
+    for (int k : o.ignoreWrites) modules[static_cast<size_t>(k)].ignoreWrites = true;
+    for (auto& r : o.restart) modules[static_cast<size_t>(r.first)].restartMs = r.second;
 
     std::vector<unsigned long> host;
     if (HostAddresses(host)) {
@@ -428,22 +507,24 @@ int Simulator::Start() {
         std::wstring temporary = o.ready + L".tmp";
         FILE* f = _wfopen(temporary.c_str(), L"wb");
         if (!f) return Usage("cannot write the ready file");
-        fprintf(f, "%d %s\n", o.modules, o.first.ToString());
+        fprintf(f, "%d %s\n", o.Total(), o.first.ToString());
         fclose(f);
         if (!MoveFileExW(temporary.c_str(), o.ready.c_str(), MOVEFILE_REPLACE_EXISTING))
             return Usage("cannot write the ready file");
     }
-    printf("module_sim: %d modules from %s port %u%s\n", o.modules, o.first.ToString(), proto::kModulePort,
+    printf("module_sim: %d modules from %s", o.modules, o.first.ToString());
+    if (o.secondModules) printf(", %d from %s", o.secondModules, o.secondFirst.ToString());
+    printf(" port %u%s\n", proto::kModulePort,
            recvMsg ? "" : " (destinations unknown: every wildcard datagram counts as a broadcast)");
     fflush(stdout);
     return 0;
 }
 
-void Simulator::Log(int module, const zo::SOCKADDR& from, const char* data, int length) {
+void Simulator::Log(int module, const zo::SOCKADDR& from, const char* data, int length, const char* event) {
     if (log == INVALID_HANDLE_VALUE) return;
     char sender[32];
     snprintf(sender, sizeof(sender), "%s:%u", from.GetIp().ToString(), from.GetPort());
-    std::string record = simlog::FormatRecord(module, sender, data, length);
+    std::string record = simlog::FormatRecord(module, sender, data, length, event);
     DWORD written = 0;
     // One write per record, straight to the file: a reader never sees half of one.
     WriteFile(log, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
@@ -451,6 +532,15 @@ void Simulator::Log(int module, const zo::SOCKADDR& from, const char* data, int 
 
 void Simulator::Answer(Module& m, const char* data, int length, const zo::SOCKADDR& from) {
     const int writeLength = static_cast<int>(strlen(proto::kWriteRequest));
+    if (Lost(o, m.index, m.requests++, 0)) {
+        Log(m.index, from, data, length, simlog::kLostRequest);
+        return;
+    }
+    if (m.restarting && static_cast<int>(GetTickCount() - m.restartEnds) < 0) {
+        Log(m.index, from, data, length, simlog::kRestarting);
+        return;
+    }
+    m.restarting = false;
     std::string reply;
     if (Equals(data, length, proto::kReadRequest)) {
         reply = ReportBytes(m);
@@ -461,8 +551,14 @@ void Simulator::Answer(Module& m, const char* data, int length, const zo::SOCKAD
         zo::Json settings;
         proto::DecodeDatagram(data + writeLength, length - writeLength, text);
         if (!proto::ParseReport(text, settings) || !settings.IsObject()) return;
-        proto::ApplySettings(settings, m.record);
+        if (!m.ignoreWrites) proto::ApplySettings(settings, m.record);
         reply = ReportBytes(m);
+        if (m.restartMs) {
+            // It restarts at once: the save itself goes unanswered.
+            m.restarting = true;
+            m.restartEnds = GetTickCount() + m.restartMs;
+            return;
+        }
     } else {
         return;
     }
@@ -471,6 +567,10 @@ void Simulator::Answer(Module& m, const char* data, int length, const zo::SOCKAD
     // Replies go to the tool's port, whatever port the request left from.
     zo::SOCKADDR to = from;
     to.SetPortW(proto::kToolPort);
+    if (Lost(o, m.index, m.replies++, 1)) {
+        Log(m.index, to, reply.data(), static_cast<int>(reply.size()), simlog::kLostReply);
+        return;
+    }
     Reply r = {GetTickCount() + m.lateMs, m.index, to, reply};
     if (m.lateMs) pending.push_back(r);
     else Send(r);
@@ -525,7 +625,21 @@ int Simulator::Receive(zo::Socket& s, char* buffer, int size, zo::SOCKADDR& from
 // The module whose address to is; null for any other address.
 Module* Simulator::Addressed(zo::IP to) {
     unsigned long k = ntohl(to.ToLong()) - ntohl(o.first.ToLong());
-    return k < modules.size() ? &modules[k] : nullptr;
+    if (k < static_cast<unsigned long>(o.modules)) return &modules[k];
+    k = ntohl(to.ToLong()) - ntohl(o.secondFirst.ToLong());
+    if (k < static_cast<unsigned long>(o.secondModules)) return &modules[static_cast<size_t>(o.modules) + k];
+    return nullptr;
+}
+
+// Whether module m takes a broadcast sent to `to` (when known says it is
+// known) by `from`: a directed broadcast reaches its own /24, the limited one
+// the sender's /24, or every module when none is on it.
+bool Simulator::Reaches(const Module& m, zo::IP to, bool known, zo::IP from) const {
+    if (!known) return true;
+    if (to.ToLong() != INADDR_BROADCAST) return SameSlash24(m.address, to);
+    for (const Module& each : modules)
+        if (SameSlash24(each.address, from)) return SameSlash24(m.address, from);
+    return true;
 }
 
 // Receives everything queued on s, the socket of module m or (m null) the
@@ -552,7 +666,8 @@ void Simulator::Drain(zo::Socket& s, Module* m) {
         Log(target ? target->index : simlog::kBroadcast, from, buffer, n);
         if (target) Answer(*target, buffer, n, from);
         else
-            for (Module& each : modules) Answer(each, buffer, n, from);
+            for (Module& each : modules)
+                if (Reaches(each, to, known, from.GetIp())) Answer(each, buffer, n, from);
     }
 }
 

@@ -20,6 +20,7 @@ namespace {
 const DWORD kReplyMs = 5000;
 
 zo::IP ModuleAddress(int i) { return zo::IP(htonl(0xC6336465ul + static_cast<unsigned long>(i))); }   // 198.51.100.101 + i
+zo::IP SecondAddress(int j) { return zo::IP(htonl(0xCB007165ul + static_cast<unsigned long>(j))); }   // 203.0.113.101 + j
 
 std::wstring Text(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
 
@@ -56,7 +57,7 @@ public:
         socket.SendTo(bytes.data(), static_cast<int>(bytes.size()), 0, at, zo::SOCKADDR::Size());
     }
 
-    // The next datagram within ms; false when none came.
+    // The next datagram within ms; false when none came (0: only one already here).
     bool Next(std::string& bytes, DWORD ms) {
         fd_set readable;
         FD_ZERO(&readable);
@@ -314,6 +315,222 @@ TEST(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
     EXPECT_EQ(ModuleMac(0), Text(a.record.mac)) << "--late held up another module";
     EXPECT_EQ(ModuleMac(7), Text(b.record.mac));
     EXPECT_GE(late, 1000u - 20u) << "--late answered early";
+}
+
+// A save of module k's own mac with these settings.
+std::string WriteRequest(int k, const wchar_t* port) {
+    std::wstring mac = ModuleMac(k);
+    proto::SettingsTexts texts = {L"57600", L"198.51.100.77", port, L"车间", L"new/pass", mac.c_str()};
+    zo::String settings;
+    proto::BuildSettings(texts, settings);
+    zo::Memory<char> bytes;
+    int n = proto::BuildWriteRequest(settings, bytes);
+    return n > 0 ? std::string(bytes.data, static_cast<size_t>(n)) : std::string();
+}
+
+// Each row's save changes the server port to 9000 + its module.
+TEST(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
+    ZO_REQUIRE_TEST_NETWORK();
+    ToolPort tool;
+    ASSERT_TRUE(tool.Bound());
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3 --ignore-writes 1 --restart-after-save 2:1500"));
+    struct Row {
+        const char* name;
+        int module;
+        bool saveAnswered;
+        bool takes;
+        DWORD restartMs;
+    } rows[] = {
+        {"a module that behaves", 0, true, true, 0},
+        {"--ignore-writes", 1, true, false, 0},
+        {"--restart-after-save", 2, false, true, 1500},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const unsigned short oldPort = static_cast<unsigned short>(8899 + row.module);
+        const unsigned short newPort = static_cast<unsigned short>(9000 + row.module);
+        std::string write = WriteRequest(row.module, std::to_wstring(newPort).c_str());
+        ASSERT_FALSE(write.empty());
+        DWORD saved = GetTickCount();
+        if (row.saveAnswered) {
+            Read r;
+            ReadReply(tool.Ask(ModuleAddress(row.module), write), r);
+            ASSERT_TRUE(r.parsed);
+            EXPECT_EQ(row.takes ? newPort : oldPort, r.record.serv_port) << "the answer to the save";
+        } else {
+            saved = GetTickCount();
+            EXPECT_TRUE(Unanswered(tool, sim, row.module, write)) << "the save";
+        }
+        if (row.restartMs) {
+            EXPECT_TRUE(Unanswered(tool, sim, row.module, proto::kReadRequest)) << "a read while restarting";
+            std::vector<simlog::Record> log = sim.Log();
+            EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const simlog::Record& rec) {
+                return rec.module == row.module && rec.event == simlog::kRestarting && rec.bytes == proto::kReadRequest;
+            })) << "the log does not show the read as unanswered while restarting";
+        }
+        // Reads until one is answered; a restart ends within its time.
+        Read after;
+        std::string reply;
+        DWORD until = GetTickCount() + row.restartMs + 3000;
+        while (!reply.size() && static_cast<int>(until - GetTickCount()) > 0) {
+            tool.Send(ModuleAddress(row.module), proto::kReadRequest);
+            tool.Next(reply, 100);
+        }
+        DWORD silentFor = GetTickCount() - saved;
+        ReadReply(reply, after);
+        ASSERT_TRUE(after.parsed) << reply;
+        EXPECT_EQ(row.takes ? newPort : oldPort, after.record.serv_port) << "a read after the save";
+        EXPECT_EQ(ModuleMac(row.module), Text(after.record.mac));
+        if (row.restartMs) {
+            EXPECT_GE(silentFor + 20, row.restartMs) << "it came back early";
+        }
+        while (tool.Next(reply, 200)) {
+            // answers to reads sent before the first one was read
+        }
+    }
+}
+
+// What became of one read of module k: 'r' answered, 'q' the request was
+// lost, 'p' the reply was lost, '?' nothing within the time-out.
+char Exchange(ToolPort& tool, zotest::Simulator& sim, int k) {
+    size_t before = sim.Log().size();
+    tool.Send(ModuleAddress(k), proto::kReadRequest);
+    std::string reply;
+    std::vector<simlog::Record> log;
+    auto lostOne = [&] {
+        log = sim.Log();
+        for (size_t i = before; i < log.size(); ++i)
+            if (!log[i].event.empty()) return true;
+        return false;
+    };
+    if (!zotest::WaitUntil([&] { return tool.Next(reply, 0) || lostOne(); }, kReplyMs)) return '?';
+    if (!reply.empty()) {
+        Read r;
+        ReadReply(reply, r);
+        return r.parsed && r.record.mac == ModuleMac(k).c_str() ? 'r' : '?';
+    }
+    for (size_t i = before; i < log.size(); ++i) {
+        const simlog::Record& rec = log[i];
+        if (rec.event.empty()) continue;
+        if (rec.module != k) return '?';
+        if (rec.event == simlog::kLostRequest && rec.bytes == proto::kReadRequest) return 'q';
+        Read r;
+        ReadReply(rec.bytes, r);
+        bool toTool = rec.sender.size() > 5 && rec.sender.substr(rec.sender.size() - 5) == ":6643";
+        if (rec.event == simlog::kLostReply && toTool && r.parsed && r.record.mac == ModuleMac(k).c_str()) return 'p';
+        return '?';
+    }
+    return '?';
+}
+
+TEST(ModuleSimulator, LossesFollowTheSeedAndAreLoggedAsSuch) {
+    ZO_REQUIRE_TEST_NETWORK();
+    ToolPort tool;
+    ASSERT_TRUE(tool.Bound());
+    // 60 reads of each of 4 modules, in turn, with 30 % lost each way.
+    auto outcomes = [&](const wchar_t* seed) {
+        zotest::Simulator sim;
+        std::string out;
+        if (!sim.Start(std::wstring(L"--modules 4 --drop 30 --seed ") + seed)) return out;
+        for (int n = 0; n < 240; ++n) out += Exchange(tool, sim, n % 4);
+        return out;
+    };
+    std::string first = outcomes(L"7"), again = outcomes(L"7"), other = outcomes(L"8");
+    ASSERT_EQ(240u, first.size()) << "the simulator did not start";
+    EXPECT_EQ(std::string::npos, first.find('?')) << first;
+    EXPECT_EQ(first, again) << "the same seed and traffic lost other datagrams";
+    EXPECT_NE(first, other) << "another seed lost the same datagrams";
+    // 72 requests and about 50 replies lost are expected; far off means the
+    // percentage or one of the ways is not applied.
+    long requests = std::count(first.begin(), first.end(), 'q');
+    long replies = std::count(first.begin(), first.end(), 'p');
+    EXPECT_TRUE(requests >= 45 && requests <= 100) << requests << " requests lost: " << first;
+    EXPECT_TRUE(replies >= 25 && replies <= 75) << replies << " replies lost: " << first;
+}
+
+// Modules 2 and 3 are on the second adapter's network, numbered after the
+// first network's.
+TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNetwork) {
+    ZO_REQUIRE_SECOND_TEST_NETWORK();
+    ToolPort tool;
+    ASSERT_TRUE(tool.Bound());
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 2 --second-modules 2"));
+    struct Unicast {
+        zo::IP address;
+        int module;
+        const char* gate;
+    } unicasts[] = {
+        {ModuleAddress(1), 1, "198.51.100.1"},
+        {SecondAddress(0), 2, "203.0.113.1"},
+        {SecondAddress(1), 3, "203.0.113.1"},
+    };
+    for (const Unicast& u : unicasts) {
+        std::string reply = tool.Ask(u.address, proto::kReadRequest);
+        Read r;
+        ReadReply(reply, r);
+        ASSERT_TRUE(r.parsed) << u.module << ": " << reply;
+        EXPECT_EQ(ModuleMac(u.module), Text(r.record.mac));
+        EXPECT_EQ(u.address.ToLong(), r.record.ether_ip.ToLong()) << u.module;
+        EXPECT_EQ(zo::IP(u.gate).ToLong(), r.record.ether_gate.ToLong()) << u.module;
+    }
+    struct Broadcast {
+        const char* to;
+        std::vector<std::wstring> macs;
+    } broadcasts[] = {
+        {"255.255.255.255", {ModuleMac(0), ModuleMac(1)}},   // sent from 198.51.100.10
+        {"198.51.100.255", {ModuleMac(0), ModuleMac(1)}},
+        {"203.0.113.255", {ModuleMac(2), ModuleMac(3)}},
+    };
+    for (const Broadcast& b : broadcasts) {
+        tool.Send(zo::IP(b.to), proto::kReadRequest);
+        std::vector<std::wstring> macs;
+        std::string reply;
+        while (macs.size() < b.macs.size() && tool.Next(reply, kReplyMs)) {
+            Read r;
+            ReadReply(reply, r);
+            macs.push_back(Text(r.record.mac));
+        }
+        std::sort(macs.begin(), macs.end());
+        EXPECT_EQ(b.macs, macs) << b.to;
+        // Every module that takes a broadcast answers before the next request is read.
+        EXPECT_TRUE(Unanswered(tool, sim, 1, "no request")) << b.to << ": one answer too many";
+    }
+}
+
+TEST(SimulatorLog, RecordsWithAndWithoutEventsReadBackAndEveryPrefixStopsAtAWholeRecord) {
+    struct Row {
+        int module;
+        const char* sender;
+        std::string bytes;
+        const char* event;
+    } rows[] = {
+        {0, "198.51.100.10:6643", "get_net_modle_param", ""},
+        {simlog::kBroadcast, "198.51.100.10:6643", "a b\nc \n", ""},
+        {3, "198.51.100.10:6643", "get_ap_list", simlog::kLostRequest},
+        {3, "198.51.100.10:6643", "{\"mac\":\"x\"}", simlog::kLostReply},
+        {12, "203.0.113.10:50000", "", simlog::kRestarting},
+    };
+    std::string text;
+    std::vector<size_t> ends;
+    for (const Row& r : rows) {
+        text += simlog::FormatRecord(r.module, r.sender, r.bytes.data(), static_cast<int>(r.bytes.size()), r.event);
+        ends.push_back(text.size());
+    }
+    for (size_t length = 0; length <= text.size(); ++length) {
+        bool complete = false;
+        std::vector<simlog::Record> got = simlog::ParseLog(text.substr(0, length), &complete);
+        size_t whole = static_cast<size_t>(std::upper_bound(ends.begin(), ends.end(), length) - ends.begin());
+        ASSERT_EQ(whole, got.size()) << "prefix of " << length;
+        EXPECT_EQ(whole > 0 ? ends[whole - 1] == length : length == 0, complete) << length;
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(rows[i].module, got[i].module) << i;
+            EXPECT_EQ(rows[i].sender, got[i].sender) << i;
+            EXPECT_EQ(rows[i].bytes, got[i].bytes) << i;
+            EXPECT_EQ(rows[i].event, got[i].event) << i;
+        }
+    }
 }
 
 } // namespace

@@ -9,6 +9,9 @@ namespace zotest {
 std::string FirstLocalAddress();
 // True inside the private test network.
 bool InsideTestNetwork();
+// True when the private network has its second adapter, 203.0.113.10
+// (scripts/netns-run --second-modules N).
+bool HasSecondTestNetwork();
 
 } // namespace zotest
 
@@ -18,3 +21,12 @@ bool InsideTestNetwork();
         << "not inside the private test network (first local address is \""    \
         << ::zotest::FirstLocalAddress()                                        \
         << "\"); run the suite through scripts/test or scripts/netns-run"
+
+// Inside the private network, skips a test that needs its second adapter
+// when the run was made without it.
+#define ZO_REQUIRE_SECOND_TEST_NETWORK()                                        \
+    ZO_REQUIRE_TEST_NETWORK();                                                  \
+    if (!::zotest::HasSecondTestNetwork()) {                                    \
+        GTEST_SKIP() << "no second adapter 203.0.113.10: run through scripts/netns-run --second-modules N"; \
+    } else                                                                      \
+        (void)0
