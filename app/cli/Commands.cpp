@@ -203,7 +203,7 @@ int Get(Session& s, const Args& a) {
     bool pass = a.Has(L"show-passwords");
     if (form == Form::kTable) s.out.Write(Details(record, pass));
     else if (form == Form::kJson) s.out.Write(JsonObject(record, pass) + L"\n");
-    else s.out.Write(CsvHeader(pass) + CsvRow(record, pass));
+    else s.out.Write(CsvHeaderLine(pass) + CsvModuleLine(record, pass));
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 // Tables and JSON objects of modules.
 #include "app/cli/Format.h"
 
+#include "app/cli/Csv.h"
 #include "data/Json.h"
 
 namespace cli {
@@ -35,23 +36,13 @@ void Cell(std::wstring& line, const std::wstring& text, unsigned width) {
 
 std::wstring Server(const ModuleRecord& r) { return r.host + L":" + std::to_wstring(r.port); }
 
-// Until the shared CSV writer is in: RFC 4180 quoting of one line.
-std::wstring CsvLine(const std::vector<std::wstring>& fields) {
+// One line of the shared CSV writer, as text with a "\n" end.
+std::wstring CsvText(const std::vector<std::wstring>& fields) {
+    std::vector<std::string> utf8(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) WideToUtf8(fields[i], utf8[i]);
     std::wstring line;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i) line += L',';
-        const std::wstring& f = fields[i];
-        if (f.find_first_of(L",\"\r\n") == std::wstring::npos) {
-            line += f;
-            continue;
-        }
-        line += L'"';
-        for (wchar_t c : f) {
-            if (c == L'"') line += L'"';
-            line += c;
-        }
-        line += L'"';
-    }
+    Utf8ToWide(CsvLine(utf8), line);
+    if (line.size() >= 2) line.erase(line.size() - 2);
     return line + L"\n";
 }
 
@@ -112,8 +103,8 @@ std::vector<std::wstring> CsvFields(const ModuleRecord& r, bool passwords) {
     return f;
 }
 
-std::wstring CsvHeader(bool passwords) { return CsvLine(CsvColumns(passwords)); }
-std::wstring CsvRow(const ModuleRecord& r, bool passwords) { return CsvLine(CsvFields(r, passwords)); }
+std::wstring CsvHeaderLine(bool passwords) { return CsvText(CsvColumns(passwords)); }
+std::wstring CsvModuleLine(const ModuleRecord& r, bool passwords) { return CsvText(CsvFields(r, passwords)); }
 
 std::wstring JsonObject(const ModuleRecord& r, bool passwords) {
     zo::Json o;

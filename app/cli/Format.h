@@ -27,8 +27,8 @@ std::wstring Details(const ModuleRecord& r, bool passwords);
 std::vector<std::wstring> CsvColumns(bool passwords);
 std::vector<std::wstring> CsvFields(const ModuleRecord& r, bool passwords);
 // A header or row as one CSV line.
-std::wstring CsvHeader(bool passwords);
-std::wstring CsvRow(const ModuleRecord& r, bool passwords);
+std::wstring CsvHeaderLine(bool passwords);
+std::wstring CsvModuleLine(const ModuleRecord& r, bool passwords);
 
 // A JSON object on one line: mac, baud, host, port, ssid[, pass], ether_ip,
 // ether_gate, wifi_ip, wifi_gate (addresses dotted).

@@ -1,6 +1,7 @@
 // scan and export: the finder over every adapter, its modules printed as
 // they answer or written to a file.
 #include "app/cli/Commands.h"
+#include "app/cli/Csv.h"
 #include "app/cli/Format.h"
 
 namespace cli {
@@ -37,14 +38,14 @@ int Scan(Session& s, const Args& a) {
     if (!s.OpenNetwork()) return kExitNetwork;
     bool pass = a.Has(L"show-passwords");
     if (form == Form::kTable) s.out.Write(TableHeader(pass));
-    if (form == Form::kCsv) s.out.Write(CsvHeader(pass));
+    if (form == Form::kCsv) s.out.Write(CsvHeaderLine(pass));
     if (form == Form::kJson) s.out.Write(L"[");
     size_t rows = 0;
     Finder finder(plan);
     Find(s, finder, [&](const ModuleRecord& r) {
         s.ClearProgress();
         if (form == Form::kTable) s.out.Write(TableRow(r, pass));
-        if (form == Form::kCsv) s.out.Write(CsvRow(r, pass));
+        if (form == Form::kCsv) s.out.Write(CsvModuleLine(r, pass));
         if (form == Form::kJson) s.out.Write((rows ? L",\n " : L"\n ") + JsonObject(r, pass));
         ++rows;
     });
@@ -61,21 +62,20 @@ int Export(Session& s, const Args& a) {
     if (!s.OpenNetwork()) return kExitNetwork;
     Finder finder(plan);
     Find(s, finder, nullptr);
-    std::wstring text = CsvHeader(true);
-    for (const ModuleRecord& r : finder.Found().List()) text += CsvRow(r, true);
-    std::wstring crlf;
-    for (wchar_t c : text) {
-        if (c == L'\n') crlf += L'\r';
-        crlf += c;
-    }
+    std::string text = kUtf8Bom;
+    auto add = [&text](const std::vector<std::wstring>& fields) {
+        std::vector<std::string> utf8(fields.size());
+        for (size_t i = 0; i < fields.size(); ++i) WideToUtf8(fields[i], utf8[i]);
+        text += CsvLine(utf8);
+    };
+    add(CsvColumns(true));
+    for (const ModuleRecord& r : finder.Found().List()) add(CsvFields(r, true));
     const std::wstring& path = a.positional[0];
-    if (!WriteWholeFile(path, "\xEF\xBB\xBF" + Utf8(crlf)))
+    if (!WriteWholeFile(path, text))
         return s.Fail(kExitUsage, L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
     size_t n = finder.Found().Count();
     s.out.Write(L"wrote " + std::to_wstring(n) + L" modules to " + path + L"\n");
     return n ? kExitOk : kExitFailed;
 }
-
-int Apply(Session& s, const Args&) { return s.Fail(kExitUsage, L"apply is not built yet"); }
 
 } // namespace cli

@@ -3,7 +3,6 @@
 
 #include "app/ModuleProtocol.h"
 
-#include <iphlpapi.h>
 
 namespace cli {
 
@@ -42,30 +41,6 @@ bool Session::OpenNetwork() {
     return false;
 }
 
-std::vector<LocalNetwork> Session::LocalNetworks() {
-    std::vector<LocalNetwork> nets;
-    ULONG size = 16384;
-    std::vector<char> buffer;
-    ULONG r = ERROR_BUFFER_OVERFLOW;
-    for (int tries = 0; tries < 3 && r == ERROR_BUFFER_OVERFLOW; ++tries) {
-        buffer.resize(size);
-        r = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                                 nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
-    }
-    if (r != NO_ERROR) return nets;
-    for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next) {
-        if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
-        for (auto* u = a->FirstUnicastAddress; u; u = u->Next) {
-            if (!u->Address.lpSockaddr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
-            LocalNetwork n;
-            n.address = reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr;
-            n.prefix = u->OnLinkPrefixLength;
-            nets.push_back(n);
-        }
-    }
-    return nets;
-}
-
 bool Session::Plan(const Args& a, SweepPlan& plan) {
     plan.passes = passes;
     plan.tail = timeout;
@@ -75,7 +50,9 @@ bool Session::Plan(const Args& a, SweepPlan& plan) {
     }
     plan.broadcast = !a.Has(L"no-broadcast");
     std::wstring error;
-    if (!SweepTargets(LocalNetworks(), a.Get(L"adapter"), a.Get(L"subnet"), plan.networks, error)) {
+    std::vector<Adapter> adapters;
+    LocalAdapters(adapters);
+    if (!SweepTargets(adapters, a.Get(L"adapter"), a.Get(L"subnet"), plan.networks, error)) {
         Fail(kExitUsage, error);
         return false;
     }

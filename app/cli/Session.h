@@ -31,8 +31,6 @@ public:
 
     // Opens port 6643; false after saying why (exit code 3).
     bool OpenNetwork();
-    // The local IPv4 networks, for sweeps.
-    std::vector<LocalNetwork> LocalNetworks();
     // The finder's plan for the options --adapter, --subnet, --quick and
     // --passes; false after saying what was wrong (exit code 2).
     bool Plan(const Args& args, SweepPlan& plan);

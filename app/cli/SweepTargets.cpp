@@ -10,19 +10,14 @@ namespace {
 
 uint32_t Swap(uint32_t v) { return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24); }
 
-bool Swept(uint32_t address) {
-    uint32_t h = Swap(address);
-    return (h >> 24) != 127 && (h >> 16) != 0xA9FE && h != 0;
-}
-
-bool Own(const std::vector<LocalNetwork>& local, uint32_t address) {
-    for (const LocalNetwork& n : local)
-        if (n.address == address) return true;
+bool Own(const std::vector<Adapter>& local, uint32_t address) {
+    for (const Adapter& n : local)
+        if (n.address.ToLong() == address) return true;
     return false;
 }
 
 // Hosts first..last (host order) less the host's own addresses.
-std::vector<uint32_t> Range(const std::vector<LocalNetwork>& local, uint32_t first, uint32_t last) {
+std::vector<uint32_t> Range(const std::vector<Adapter>& local, uint32_t first, uint32_t last) {
     std::vector<uint32_t> hosts;
     for (uint32_t h = first; h <= last; ++h)
         if (!Own(local, Swap(h))) hosts.push_back(Swap(h));
@@ -50,7 +45,7 @@ bool ParseAddress(const std::wstring& text, uint32_t& out) {
     return true;
 }
 
-bool SweepTargets(const std::vector<LocalNetwork>& local, const std::wstring& adapter, const std::wstring& subnet,
+bool SweepTargets(const std::vector<Adapter>& local, const std::wstring& adapter, const std::wstring& subnet,
                   std::vector<std::vector<uint32_t>>& out, std::wstring& error) {
     out.clear();
     if (!subnet.empty()) {
@@ -81,9 +76,8 @@ bool SweepTargets(const std::vector<LocalNetwork>& local, const std::wstring& ad
         if (!ParseAddress(adapter, only) || !Own(local, only)) {
             error = L"--adapter " + adapter + L" is not an address of this computer (";
             bool first = true;
-            for (const LocalNetwork& n : local) {
-                if (!Swept(n.address)) continue;
-                uint32_t h = Swap(n.address);
+            for (const Adapter& n : local) {
+                uint32_t h = Swap(static_cast<uint32_t>(n.address.ToLong()));
                 error += (first ? L"" : L", ") + std::to_wstring(h >> 24) + L"." + std::to_wstring((h >> 16) & 255) + L"." +
                          std::to_wstring((h >> 8) & 255) + L"." + std::to_wstring(h & 255);
                 first = false;
@@ -92,13 +86,13 @@ bool SweepTargets(const std::vector<LocalNetwork>& local, const std::wstring& ad
             return false;
         }
     }
-    std::vector<uint32_t> bases;
-    for (const LocalNetwork& n : local) {
-        if (!Swept(n.address) || (only && n.address != only)) continue;
-        uint32_t base = Swap(n.address) & 0xFFFFFF00u;
-        if (std::find(bases.begin(), bases.end(), base) != bases.end()) continue;
-        bases.push_back(base);
-        out.push_back(Range(local, base + 1, base + 254));
+    for (const Adapter& n : local) {
+        if (only && n.address.ToLong() != only) continue;
+        std::vector<uint32_t> hosts;
+        for (zo::IP h : SweepHosts(n))
+            if (!Own(local, static_cast<uint32_t>(h.ToLong()))) hosts.push_back(static_cast<uint32_t>(h.ToLong()));
+        // Two addresses on one network sweep it once.
+        if (!hosts.empty() && std::find(out.begin(), out.end(), hosts) == out.end()) out.push_back(hosts);
     }
     return true;
 }

@@ -1,6 +1,8 @@
 // Writing to a console or a redirected stream.
 #include "app/cli/TextOut.h"
 
+#include "app/cli/Csv.h"
+
 namespace cli {
 
 TextOut::TextOut(DWORD which) : handle(GetStdHandle(which)), console(false) {
@@ -21,24 +23,14 @@ void TextOut::Write(const std::wstring& text) {
         if (c == L'\n') crlf += L'\r';
         crlf += c;
     }
-    std::string bytes = Utf8(crlf);
+    std::string bytes;
+    if (!WideToUtf8(crlf, bytes)) {
+        // A lone surrogate from a module's text: write what the system makes of it.
+        int n = WideCharToMultiByte(CP_UTF8, 0, crlf.data(), static_cast<int>(crlf.size()), nullptr, 0, nullptr, nullptr);
+        bytes.assign(static_cast<size_t>(n > 0 ? n : 0), '\0');
+        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, crlf.data(), static_cast<int>(crlf.size()), &bytes[0], n, nullptr, nullptr);
+    }
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring FromUtf8(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &out[0], n);
-    return out;
 }
 
 } // namespace cli

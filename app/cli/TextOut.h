@@ -21,8 +21,4 @@ private:
     bool console;
 };
 
-// UTF-16 to UTF-8 and back (invalid input becomes U+FFFD).
-std::string Utf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& bytes);
-
 } // namespace cli
