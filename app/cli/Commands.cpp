@@ -36,7 +36,8 @@ const wchar_t kProgramHelp[] =
     L"2 usage or file error, 3 the network cannot be used (port 6643 taken).\n"
     L"Text: on a console it is shown as the console shows Unicode; redirected\n"
     L"to a file or a pipe it is written as UTF-8. Modules answer on UDP port\n"
-    L"6643, so the window (ModuleTool) and this program cannot run at once.\n";
+    L"6643, so the window (ModuleTool, 网络模块设置工具) and this program\n"
+    L"cannot run at once.\n";
 
 struct CommandInfo {
     const wchar_t* name;
