@@ -39,6 +39,9 @@ bool UdpTransport::Open(unsigned short port, int& error) {
     BOOL off = FALSE;
     DWORD bytes = 0;
     WSAIoctl(socket.Handle(), SIO_UDP_CONNRESET, &off, sizeof(off), nullptr, 0, &bytes, nullptr, nullptr);
+    // Every module on the segment answers a broadcast at once.
+    int buffer = 4 << 20;
+    socket.SetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer), sizeof(buffer));
     zo::SOCKADDR local;
     local.SetIp(zo::IP(static_cast<unsigned long>(INADDR_ANY)));
     local.SetPortW(port);
@@ -55,7 +58,6 @@ bool UdpTransport::Open(unsigned short port, int& error) {
     // A request to a host that is not there waits in the system until its
     // address look-up fails (seconds); a fast sweep would fill a small
     // send buffer with them and stall.
-    int buffer = 4 << 20;
     sender.SetSockOpt(SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&buffer), sizeof(buffer));
     return true;
 }
