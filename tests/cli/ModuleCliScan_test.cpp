@@ -50,6 +50,7 @@ TEST(ModuleCliScan, ThreeModulesInEveryFormParseBackToTheSameData) {
 
     auto table = RunCli(L"scan --adapter 198.51.100.10" + std::wstring(kFast));
     ASSERT_EQ(0u, table.code) << table.err;
+    EXPECT_EQ("", table.err) << "progress is for a console, not for a redirect";
     auto lines = Lines(table.out);
     ASSERT_EQ(4u, lines.size()) << table.out;
     EXPECT_EQ((std::vector<std::string>{"MAC", "ETHERNET", "WIFI", "SERVER", "BAUD", "ACCESS POINT"}), Split(lines[0]));
@@ -137,4 +138,21 @@ TEST(ModuleCliScan, PassesFindNearlyAll254ModulesBehindLossyLinks) {
     EXPECT_GT(found1, 180u);
     EXPECT_GE(found3, 252u) << "found " << found3 << " of 254";
     EXPECT_LE(found3, 254u);
+}
+
+TEST(ModuleCliScan, AMacAtTwoAddressesIsListedOnceWithAWarningNamingBoth) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3 --same-mac 2"));
+    auto r = RunCli(L"scan --format csv --quick" + std::wstring(kFast));
+    ASSERT_EQ(0u, r.code) << r.err;
+    auto lines = Lines(r.out);
+    ASSERT_EQ(3u, lines.size()) << r.out;
+    size_t first = r.out.find(Mac(0) + ",");
+    ASSERT_NE(std::string::npos, first);
+    EXPECT_EQ(std::string::npos, r.out.find(Mac(0) + ",", first + 1)) << r.out;
+    // Which of the two answers first is up to the network; the warning names both.
+    EXPECT_NE(std::string::npos, r.err.find("warning: mac " + Mac(0) + " answered from 198.51.100.10")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("198.51.100.101")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("198.51.100.103")) << r.err;
 }
