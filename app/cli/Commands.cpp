@@ -230,6 +230,13 @@ int Set(Session& s, const Args& a) {
         std::wstring error;
         if (!ParseEdit(a.positional[i], edits, error)) return s.Fail(kExitUsage, error + L"; nothing was sent");
     }
+    // Given values that alone overflow a datagram are refused before the
+    // module is even read.
+    std::string bytes;
+    std::wstring tooLong;
+    ModuleRecord empty;
+    empty.mac = L"00:00:00:00:00:00";
+    if (!SaveRequest(Merge(empty, edits), bytes, tooLong)) return s.Fail(kExitUsage, tooLong + L"; nothing was sent");
     if (!s.OpenNetwork()) return kExitNetwork;
     uint32_t address = 0;
     int code = kExitOk;

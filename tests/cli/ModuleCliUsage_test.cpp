@@ -126,3 +126,19 @@ TEST(ModuleCliUsage, ConsoleShowsTheTextAsWritten) {
     DWORD code = child.Wait(60000);
     EXPECT_EQ(0u, code) << "1: the console does not hold the text; 3: no console could be made; 4: the program hung";
 }
+
+TEST(ModuleCliUsage, CarriesTheToolsIconAndAVersionBlock) {
+    HMODULE exe = LoadLibraryExW(zotest::BesideMe(L"ModuleCli.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, exe);
+    EXPECT_NE(nullptr, FindResourceW(exe, MAKEINTRESOURCEW(IDI_MAIN), RT_GROUP_ICON));
+    EXPECT_NE(nullptr, FindResourceW(exe, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION));
+    FreeLibrary(exe);
+}
+
+TEST(ModuleCliUsage, SettingsLongerThanOneDatagramAreRefusedBeforeAnythingIsSent) {
+    // Each Chinese character travels as a six-byte escape: 12000 need 72000 bytes.
+    auto r = RunCli(L"set 198.51.100.101 ssid=" + std::wstring(12000, L'中'));
+    EXPECT_EQ(2u, r.code);
+    EXPECT_TRUE(Contains(r.err, "one datagram holds at most 65507")) << r.err.substr(0, 300);
+    EXPECT_TRUE(Contains(r.err, "nothing was sent")) << r.err.substr(0, 300);
+}
