@@ -25,8 +25,12 @@ void Exchange::Prepare() {
     state = kSending;
 }
 
-bool Exchange::Mine(const ModuleRecord& r) const {
-    return r.etherIp == target || (!record.mac.empty() && r.mac == record.mac);
+bool Exchange::Mine(const Reply& reply) const {
+    const ModuleRecord& r = reply.record;
+    if (r.etherIp == target || (!record.mac.empty() && r.mac == record.mac)) return true;
+    // A module without an Ethernet address of its own is known only by the
+    // address its answer came from.
+    return r.etherIp == 0 && reply.from.ToLong() == target;
 }
 
 bool Exchange::Next(unsigned lane, uint64_t now, Outgoing& out) {
@@ -76,7 +80,7 @@ void Exchange::Take(const Reply& reply, uint64_t) {
         }
         return;
     }
-    if (reply.kind != Reply::kReport || !Mine(reply.record) || op == kAps) return;
+    if (reply.kind != Reply::kReport || !Mine(reply) || op == kAps) return;
     if (state == kAsk) {
         record = reply.record;
         if (op == kRead) {

@@ -4,8 +4,10 @@
 // until every value it sent is reported or the verification time passes;
 // a module may restart after a save and stay silent for a while. Requests
 // go out on lane 0. A report is the module's when it names the address
-// asked or the mac already read; an access-point list names nobody, so one
-// list is asked at a time.
+// asked or the mac already read (the address a reply comes from is not
+// always the module's own), or, naming no address, when it came from the
+// address asked; an access-point list names nobody, so one list is asked
+// at a time.
 #pragma once
 #include <string>
 #include <vector>
@@ -47,7 +49,7 @@ public:
 
 private:
     enum State { kAsk, kSending, kVerify, kFinished };
-    bool Mine(const ModuleRecord& r) const;
+    bool Mine(const Reply& reply) const;
     void Prepare();   // builds the save from record
 
     Op op;

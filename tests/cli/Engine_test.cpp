@@ -122,11 +122,15 @@ TEST(EngineExchange, RetriesAfterEachTimeOutThenGivesUp) {
 
     FakeNetwork m;
     m.Add(1, 9).loseFirst = 2;
+    m.Add(1, 8).record.ether_ip = zo::IP(0ul);   // not configured: known by where it answers from
+    Exchange unset(Exchange::kRead, FakeNetwork::Address(1, 8), o);
     Exchange late(Exchange::kRead, FakeNetwork::Address(1, 9), o);
-    RunJobs(m, 50, 1, {&late});
+    RunJobs(m, 50, 1, {&late, &unset});
     EXPECT_EQ(Exchange::kOk, late.result);
     EXPECT_EQ(L"M1-9", late.record.mac);
-    EXPECT_EQ(3u, m.sent.size());
+    EXPECT_EQ(3u, m.SentTo(FakeNetwork::Address(1, 9)).size());
+    EXPECT_EQ(Exchange::kOk, unset.result);
+    EXPECT_EQ(L"M1-8", unset.record.mac);
 }
 
 TEST(EngineExchange, SeveralModulesInFlightShareTheIntervalOfOneLane) {

@@ -49,10 +49,10 @@ public:
         uint32_t a = static_cast<uint32_t>(to.ToLong());
         sent.push_back({now, a, bytes});
         if (a == 0xFFFFFFFFu) {
-            for (auto& m : modules) Answer(m.second, bytes);
+            for (auto& m : modules) Answer(m.first, m.second, bytes);
         } else {
             auto it = modules.find(a);
-            if (it != modules.end()) Answer(it->second, bytes);
+            if (it != modules.end()) Answer(it->first, it->second, bytes);
         }
         return true;
     }
@@ -82,7 +82,7 @@ public:
     std::multimap<uint64_t, cli::Datagram> pending;
 
 private:
-    void Answer(FakeModule& m, const std::string& bytes) {
+    void Answer(uint32_t address, FakeModule& m, const std::string& bytes) {
         if (m.loseFirst) {
             --m.loseFirst;
             return;
@@ -106,7 +106,7 @@ private:
         } else {
             return;
         }
-        pending.insert({now + m.delay, cli::Datagram{reply, m.record.ether_ip}});
+        pending.insert({now + m.delay, cli::Datagram{reply, zo::IP(static_cast<unsigned long>(address))}});
     }
 
     static std::string Report(const FakeModule& m) {
