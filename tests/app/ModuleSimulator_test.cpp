@@ -477,14 +477,32 @@ TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNet
     }
     struct Broadcast {
         const char* to;
+        const char* from;   // null: the tool's port on every address
         std::vector<std::wstring> macs;
     } broadcasts[] = {
-        {"255.255.255.255", {ModuleMac(0), ModuleMac(1)}},   // sent from 198.51.100.10
-        {"198.51.100.255", {ModuleMac(0), ModuleMac(1)}},
-        {"203.0.113.255", {ModuleMac(2), ModuleMac(3)}},
+        {"255.255.255.255", nullptr, {ModuleMac(0), ModuleMac(1)}},   // leaves from 198.51.100.10
+        {"198.51.100.255", nullptr, {ModuleMac(0), ModuleMac(1)}},
+        {"203.0.113.255", nullptr, {ModuleMac(2), ModuleMac(3)}},
+        {"255.255.255.255", "203.0.113.10", {ModuleMac(2), ModuleMac(3)}},
     };
     for (const Broadcast& b : broadcasts) {
-        tool.Send(zo::IP(b.to), proto::kReadRequest);
+        std::string name = std::string(b.to) + " from " + (b.from ? b.from : "the tool's port");
+        if (b.from) {
+            zo::Socket bound;
+            ASSERT_TRUE(bound.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+            BOOL on = TRUE;
+            bound.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
+            zo::SOCKADDR at, to;
+            at.SetIp(zo::IP(b.from));
+            at.SetPortW(0);
+            ASSERT_TRUE(bound.Bind(at)) << name;
+            to.SetIp(zo::IP(htonl(INADDR_BROADCAST)));
+            to.SetPortW(proto::kModulePort);
+            bound.SendTo(proto::kReadRequest, 19, 0, to, zo::SOCKADDR::Size());
+            bound.Close();
+        } else {
+            tool.Send(zo::IP(b.to), proto::kReadRequest);
+        }
         std::vector<std::wstring> macs;
         std::string reply;
         while (macs.size() < b.macs.size() && tool.Next(reply, kReplyMs)) {
@@ -493,9 +511,9 @@ TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNet
             macs.push_back(Text(r.record.mac));
         }
         std::sort(macs.begin(), macs.end());
-        EXPECT_EQ(b.macs, macs) << b.to;
+        EXPECT_EQ(b.macs, macs) << name;
         // Every module that takes a broadcast answers before the next request is read.
-        EXPECT_TRUE(Unanswered(tool, sim, 1, "no request")) << b.to << ": one answer too many";
+        EXPECT_TRUE(Unanswered(tool, sim, 1, "no request")) << name << ": one answer too many";
     }
 }
 

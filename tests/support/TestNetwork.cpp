@@ -1,43 +1,37 @@
 #include "support/TestNetwork.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "core/Win.h"
 
 namespace zotest {
 
-namespace {
-
-// The local host's IPv4 addresses in Winsock's order.
-std::vector<std::string> LocalAddresses() {
-    std::vector<std::string> result;
+std::string FirstLocalAddress() {
     WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return result;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return "";
+    std::string result;
     hostent* host = gethostbyname("");
-    for (int i = 0; host && host->h_addrtype == AF_INET && host->h_addr_list[i]; ++i) {
+    if (host && host->h_addrtype == AF_INET && host->h_addr_list[0]) {
         in_addr a;
-        memcpy(&a, host->h_addr_list[i], sizeof(a));
-        result.push_back(inet_ntoa(a));
+        memcpy(&a, host->h_addr_list[0], sizeof(a));
+        result = inet_ntoa(a);
     }
     WSACleanup();
     return result;
 }
 
-} // namespace
-
-std::string FirstLocalAddress() {
-    std::vector<std::string> all = LocalAddresses();
-    return all.empty() ? std::string() : all[0];
+bool InsideTestNetwork() {
+    return FirstLocalAddress() == "198.51.100.10";
 }
 
 bool HasSecondTestNetwork() {
-    std::vector<std::string> all = LocalAddresses();
-    return std::find(all.begin(), all.end(), "203.0.113.10") != all.end();
-}
-
-bool InsideTestNetwork() {
-    return FirstLocalAddress() == "198.51.100.10";
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return false;
+    bool found = false;
+    hostent* host = gethostbyname("");
+    const unsigned long second = inet_addr("203.0.113.10");
+    for (int i = 0; !found && host && host->h_addrtype == AF_INET && host->h_addr_list[i]; ++i)
+        found = memcmp(host->h_addr_list[i], &second, sizeof(second)) == 0;
+    WSACleanup();
+    return found;
 }
 
 } // namespace zotest
