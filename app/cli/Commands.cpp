@@ -16,7 +16,7 @@ namespace {
 #define SWEEP_OPTIONS   L"  --adapter A.B.C.D  sweep only that adapter's /24\n" \
                         L"  --subnet A.B.C.D/N sweep that network instead (/30 to /22)\n" \
                         L"  --passes N      sweep again, N times in all, the hosts that have not answered\n" \
-                        L"  --quick         the broadcast alone, no sweep\n" \
+                        L"  --quick         the broadcasts alone, no sweep\n" \
                         L"  --no-broadcast  the sweep alone\n"
 
 const wchar_t kProgramHelp[] =
@@ -61,9 +61,9 @@ const std::vector<CommandInfo>& Commands() {
     static const std::vector<CommandInfo> list = {
         {L"scan", Scan,
          L"usage: ModuleCli scan [options]\n"
-         L"Sends one broadcast read, then asks every host of the /24 of each local\n"
-         L"IPv4 adapter (loopback and link-local left out), the adapters side by\n"
-         L"side. Modules are told apart by mac; one seen at two addresses is listed\n"
+         L"Sends a broadcast read from each local IPv4 adapter (loopback and\n"
+         L"link-local left out), then asks every host of each adapter's /24, the\n"
+         L"adapters side by side. Modules are told apart by mac; one seen at two addresses is listed\n"
          L"once with a warning. Rows are printed as modules answer.\n"
          L"  --format table|csv|json   (default table)\n"
          L"  --show-passwords   add the access point password\n" SWEEP_OPTIONS NETWORK_OPTIONS,

@@ -19,6 +19,7 @@ const uint64_t kNever = UINT64_MAX;
 struct Outgoing {
     zo::IP to;
     std::string bytes;
+    zo::IP via;   // the local address it leaves from; None: any
 };
 
 // One conversation (a sweep, a read, a save and its verification). A job

@@ -26,7 +26,9 @@ bool Finder::LaneLeft(size_t i) {
 bool Finder::Next(unsigned lane, uint64_t now, Outgoing& out) {
     if (lane == 0) {
         if (!plan.broadcast || broadcastSent) return false;
-        broadcastSent = true;
+        if (broadcasts < plan.broadcastFrom.size()) out.via = plan.broadcastFrom[broadcasts];
+        ++broadcasts;
+        broadcastSent = broadcasts >= plan.broadcastFrom.size();
         broadcastAt = lastSend = now;
         out.to = zo::IP(0xFFFFFFFFul);
         out.bytes = proto::kReadRequest;

@@ -1,4 +1,4 @@
-// Finder: the job that finds modules: one broadcast read, then a sweep of
+// Finder: the job that finds modules: a broadcast read on each adapter, then a sweep of
 // each network on a lane of its own (lane 1 + i; lane 0 carries the
 // broadcast), repeated for hosts that have not answered. Given wanted macs,
 // it stops as soon as all of them are known. Owns the set it fills.
@@ -13,6 +13,9 @@ namespace cli {
 
 struct SweepPlan {
     bool broadcast = true;
+    // A broadcast leaves from each of these local addresses (one adapter
+    // each); none: one broadcast wherever the system routes it.
+    std::vector<zo::IP> broadcastFrom;
     std::vector<std::vector<uint32_t>> networks;   // the hosts of each network, network order
     unsigned passes = 1;
     uint64_t afterBroadcast = 1000;   // every module on the segment answers within a second
@@ -46,7 +49,8 @@ private:
     std::set<uint32_t> answered;
     std::vector<size_t> position;    // per network
     std::vector<unsigned> pass;      // per network, from 0
-    bool broadcastSent = false;
+    bool broadcastSent = false;   // all of them
+    size_t broadcasts = 0;
     uint64_t broadcastAt = 0, lastSend = 0;
     unsigned asked = 0;
 };

@@ -44,11 +44,7 @@ bool Session::OpenNetwork() {
 bool Session::Plan(const Args& a, SweepPlan& plan) {
     plan.passes = passes;
     plan.tail = timeout;
-    if (a.Has(L"quick")) {
-        plan.networks.clear();
-        return true;
-    }
-    plan.broadcast = !a.Has(L"no-broadcast");
+    plan.broadcast = !a.Has(L"no-broadcast") || a.Has(L"quick");
     std::wstring error;
     std::vector<Adapter> adapters;
     LocalAdapters(adapters);
@@ -56,6 +52,13 @@ bool Session::Plan(const Args& a, SweepPlan& plan) {
         Fail(kExitUsage, error);
         return false;
     }
+    std::wstring only = a.Get(L"adapter");
+    for (const Adapter& ad : adapters) {
+        uint32_t address = 0;
+        if (only.empty() || (ParseAddress(only, address) && address == ad.address.ToLong()))
+            plan.broadcastFrom.push_back(ad.address);
+    }
+    if (a.Has(L"quick")) plan.networks.clear();
     return true;
 }
 

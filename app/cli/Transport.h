@@ -16,8 +16,9 @@ struct Datagram {
 class Transport {
 public:
     virtual ~Transport() {}
-    // One datagram to port 6646 of `to`; false when it could not leave.
-    virtual bool Send(zo::IP to, const std::string& bytes) = 0;
+    // One datagram to port 6646 of `to`, leaving from the local address via
+    // (IP::None: wherever the system routes it); false when it could not leave.
+    virtual bool Send(zo::IP to, const std::string& bytes, zo::IP via) = 0;
     // Waits up to ms for one datagram; false when none came.
     virtual bool Receive(unsigned ms, Datagram& out) = 0;
 };

@@ -15,6 +15,7 @@ namespace cli {
 UdpTransport::~UdpTransport() {
     socket.Close();
     sender.Close();
+    for (auto& v : via) v.second.Close();
     if (started) WSACleanup();
 }
 
@@ -50,23 +51,49 @@ bool UdpTransport::Open(unsigned short port, int& error) {
         socket.Close();
         return false;
     }
-    if (!sender.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+    if (!MakeSender(sender, zo::IP())) {
         error = WSAGetLastError();
         return false;
     }
-    sender.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
-    // A request to a host that is not there waits in the system until its
-    // address look-up fails (seconds); a fast sweep would fill a small
-    // send buffer with them and stall.
-    sender.SetSockOpt(SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&buffer), sizeof(buffer));
     return true;
 }
 
-bool UdpTransport::Send(zo::IP to, const std::string& bytes) {
+bool UdpTransport::MakeSender(zo::Socket& s, zo::IP local) {
+    if (!s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) return false;
+    BOOL on = TRUE;
+    s.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
+    // A request to a host that is not there waits in the system until its
+    // address look-up fails (seconds); a fast sweep would fill a small
+    // send buffer with them and stall.
+    int buffer = 4 << 20;
+    s.SetSockOpt(SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&buffer), sizeof(buffer));
+    if (local.IsNull()) return true;
+    zo::SOCKADDR at;
+    at.SetIp(local);
+    at.SetPortW(0);
+    if (s.Bind(at)) return true;
+    s.Close();
+    return false;
+}
+
+bool UdpTransport::Send(zo::IP to, const std::string& bytes, zo::IP from) {
+    zo::Socket* out = &sender;
+    if (!from.IsNull()) {
+        out = nullptr;
+        for (auto& v : via)
+            if (v.first == from.ToLong()) out = &v.second;
+        if (!out) {
+            via.emplace_back(from.ToLong(), zo::Socket());
+            out = &via.back().second;
+            // An address that cannot be bound sends through any route.
+            if (!MakeSender(*out, from)) out = &sender;
+        }
+        if (out->IsNull()) out = &sender;
+    }
     zo::SOCKADDR a;
     a.SetIp(to);
     a.SetPortW(proto::kModulePort);
-    return sender.SendTo(bytes.data(), static_cast<int>(bytes.size()), 0, a, zo::SOCKADDR::Size()) ==
+    return out->SendTo(bytes.data(), static_cast<int>(bytes.size()), 0, a, zo::SOCKADDR::Size()) ==
            static_cast<int>(bytes.size());
 }
 

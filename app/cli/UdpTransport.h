@@ -1,9 +1,13 @@
-// UdpTransport: the program's two sockets: one bound to port 6643 on every
-// local address, where modules answer, and one that sends the requests to
-// port 6646 and may broadcast. Requests to hosts without a module bring
-// back errors; on a socket of their own they never hold up the receiving.
-// Owns both sockets and one Winsock start.
+// UdpTransport: the program's sockets: one bound to port 6643 on every
+// local address, where modules answer, and those that send the requests to
+// port 6646 and may broadcast: one for any route, and one per local address
+// a broadcast must leave from (a broadcast goes out of one adapter only).
+// Requests to hosts without a module bring back errors; on sockets of their
+// own they never hold up the receiving. Owns the sockets and one Winsock start.
 #pragma once
+#include <utility>
+#include <vector>
+
 #include "app/cli/Transport.h"
 #include "net/Socket.h"
 
@@ -18,11 +22,14 @@ public:
 
     // False when the port cannot be had; error is Winsock's code.
     bool Open(unsigned short port, int& error);
-    bool Send(zo::IP to, const std::string& bytes) override;
+    bool Send(zo::IP to, const std::string& bytes, zo::IP via) override;
     bool Receive(unsigned ms, Datagram& out) override;
 
 private:
+    bool MakeSender(zo::Socket& s, zo::IP local);
+
     zo::Socket socket, sender;
+    std::vector<std::pair<unsigned long, zo::Socket>> via;   // bound senders by local address
     bool started = false;
 };
 

@@ -27,6 +27,7 @@ struct SentRecord {
     uint64_t at;
     uint32_t to;
     std::string bytes;
+    zo::IP via;
 };
 
 class FakeNetwork : public cli::Clock, public cli::Transport {
@@ -45,11 +46,14 @@ public:
     }
     static uint32_t Address(unsigned net, unsigned host) { return 10u | (net << 16) | (host << 24); }
 
-    bool Send(zo::IP to, const std::string& bytes) override {
+    bool Send(zo::IP to, const std::string& bytes, zo::IP via) override {
         uint32_t a = static_cast<uint32_t>(to.ToLong());
-        sent.push_back({now, a, bytes});
+        sent.push_back({now, a, bytes, via});
         if (a == 0xFFFFFFFFu) {
-            for (auto& m : modules) Answer(m.first, m.second, bytes);
+            // A broadcast from an adapter's address stays on its /24.
+            for (auto& m : modules)
+                if (via.IsNull() || ((m.first ^ static_cast<uint32_t>(via.ToLong())) & 0xFFFFFFu) == 0)
+                    Answer(m.first, m.second, bytes);
         } else {
             auto it = modules.find(a);
             if (it != modules.end()) Answer(it->first, it->second, bytes);

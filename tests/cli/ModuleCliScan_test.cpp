@@ -117,6 +117,11 @@ TEST(ModuleCliScan, FindsTheModulesOfBothAdaptersAndOneWhenAsked) {
     for (const char* address : {",198.51.100.101,", ",198.51.100.102,", ",203.0.113.101,", ",203.0.113.102,"})
         EXPECT_NE(std::string::npos, all.out.find(address)) << address << " missing from\n" << all.out;
 
+    // A broadcast leaves from each adapter: the second network's modules answer too.
+    auto quick = RunCli(L"scan --format csv --quick" + std::wstring(kFast));
+    ASSERT_EQ(0u, quick.code) << quick.err;
+    EXPECT_EQ(5u, Lines(quick.out).size()) << quick.out;
+
     auto second = RunCli(L"scan --format csv --no-broadcast --adapter 203.0.113.10" + std::wstring(kFast));
     ASSERT_EQ(0u, second.code) << second.err;
     EXPECT_EQ(3u, Lines(second.out).size()) << second.out;
