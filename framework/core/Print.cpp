@@ -1,6 +1,8 @@
 // Where diagnostic lines go: the registered output window (checked alive on
-// every line), the debugger when it has died, or the process-wide console.
-// There is no lock: lines from two threads may interleave at the console.
+// every line), the debugger when it has died, or the process-wide console,
+// which a writer thread of its own opens and writes to: a console write can
+// block (a selection in it holds every write), and neither opening nor
+// writing may hold up the thread that prints.
 #include "core/Print.h"
 
 #include <atomic>
@@ -10,6 +12,7 @@
 #include <cwchar>
 
 #include "core/Console.h"
+#include "core/LineWriter.h"
 #include "core/LocalString.h"
 #include "core/RuntimeFormat.h"
 
@@ -18,7 +21,61 @@ namespace zo {
 namespace {
 
 std::atomic<HWND> outputDevice{nullptr};
-Console console;
+// Used by the writer's thread only, and freed by it when it ends in time
+// at exit; one stuck in a write keeps it to the end of the process.
+Console* console = nullptr;
+
+// A test holds every console write by creating this manual-reset event
+// (with the process id appended) unsignalled before the first line; the
+// writes wait until it is set. Nothing else creates it.
+const wchar_t kHoldPrefix[] = L"zo.console-writer.hold.";
+HANDLE hold = nullptr;
+
+void OpenConsole(void*) {
+    wchar_t name[64];
+    swprintf(name, 64, L"%ls%lu", kHoldPrefix, GetCurrentProcessId());
+    hold = OpenEventW(SYNCHRONIZE, FALSE, name);
+    if (!console) console = new Console;
+    if (console && !console->IsShowed()) console->Show();
+}
+
+void WriteConsoleLine(void*, const TraceLine& line) {
+    if (hold) WaitForSingleObject(hold, INFINITE);
+    if (!console) return;
+    std::string text = line.bytes;   // the console takes terminated text
+    if (line.wide) {
+        text.append(2, '\0');
+        console->Write(reinterpret_cast<const wchar_t*>(text.c_str()));
+    } else {
+        console->Write(text.c_str());
+    }
+}
+
+// The console goes with the writer, when it ends in time at exit.
+void CloseConsole(void*) {
+    delete console;
+    console = nullptr;
+}
+
+LineWriter& Writer() {
+    static LineWriter* writer = [] {
+        LineTarget target;
+        target.open = OpenConsole;
+        target.write = WriteConsoleLine;
+        target.close = CloseConsole;
+        return new LineWriter(target);
+    }();
+    return *writer;
+}
+
+// At exit the writer gets a moment to write what is queued; one stuck in
+// a write is left to the end of the process, which does not wait for it.
+std::atomic<bool> writerMade{false};
+struct WriterAtExit {
+    ~WriterAtExit() {
+        if (writerMade.load()) Writer().Stop(200);
+    }
+} writerAtExit;
 
 // The formatted text with CR LF and a terminator, in a heap buffer the caller
 // frees; null when the format cannot be measured or memory runs out.
@@ -66,8 +123,8 @@ void Emit(Char* line) {
         else
             DebugLine(line);
     } else {
-        if (!console.IsShowed()) console.Show();
-        console.Write(line);
+        writerMade.store(true);
+        Writer().Put(line);
     }
     free(line);
 }
@@ -91,6 +148,8 @@ void PrintA(const char* fmt, ...) {
     va_end(args);
     Emit(line);
 }
+
+bool FlushConsole(DWORD ms) { return writerMade.load() ? Writer().Flush(ms) : true; }
 
 void Warning(const wchar_t* caption) {
     DWORD error = GetLastError();

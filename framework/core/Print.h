@@ -15,6 +15,9 @@ const UINT WM_OUTPUT_LINE = WM_USER + 0x137;
 void SetOutputDevice(HWND device);
 void Print(const wchar_t* fmt, ...);
 void PrintA(const char* fmt, ...) __attribute__((format(ms_printf, 1, 2)));
+// Waits at most ms until the console has every line printed so far; false
+// on time-out. Lines reach the console from a thread of their own.
+bool FlushConsole(DWORD ms);
 // Shows the system's text for GetLastError() in a warning box without owner.
 void Warning(const wchar_t* caption);
 

@@ -42,6 +42,7 @@ ZO_CHILD_ROLE(print_to_console) {
     if (argc < 1 || GetConsoleWindow()) return 2;       // must start without a console
     zo::Print(L"%s", L"abc");
     zo::PrintA("%s %d", "\xCD\xF8\xC2\xE7", 5);
+    if (!zo::FlushConsole(10000)) return 3;
     Report(argv[0], ConsoleState());
     return 0;
 }
