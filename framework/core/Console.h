@@ -1,8 +1,6 @@
 // Console: the console window the diagnostic lines go to when no output
 // window is registered. It owns the two standard handles it took and frees
-// the console when destroyed. A console it shows cannot end the program on
-// its own: Ctrl+C and Ctrl+Break in it do nothing, and its close button
-// closes the program's windows as their own close buttons do.
+// the console when destroyed.
 #pragma once
 #include "core/Win.h"
 
@@ -25,14 +23,6 @@ public:
     // Writes the text as it is (no line end added); null writes nothing.
     void Write(const wchar_t* text);
     void Write(const char* text);
-
-    // How the process answers its console's control events (installed by
-    // Show): Ctrl+C and Ctrl+Break are ignored, so copying text ends
-    // nothing; a close asks every top-level window of the process to close
-    // (WM_CLOSE) and waits, bounded, for the program to end in order, since
-    // returning from the handler would end the process at once.
-    static BOOL WINAPI OnControl(DWORD event);
-    static const DWORD kCloseWaitMs = 4500;
 
 private:
     HANDLE input = nullptr;

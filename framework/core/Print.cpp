@@ -1,8 +1,8 @@
 // Where diagnostic lines go: the registered output window (checked alive on
-// every line), the debugger when it has died, or the process-wide console,
-// which a writer thread of its own opens and writes to: a console write can
-// block (a selection in it holds every write), and neither opening nor
-// writing may hold up the thread that prints.
+// every line), the debugger when it has died, or the trace console, which a
+// writer thread of its own opens and writes to: a console write can block
+// (a selection in it holds every write), and neither opening nor writing
+// may hold up the thread that prints.
 #include "core/Print.h"
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include <cwchar>
 
 #include "core/Console.h"
+#include "core/ConsoleRelay.h"
 #include "core/LineWriter.h"
 #include "core/LocalString.h"
 #include "core/RuntimeFormat.h"
@@ -21,8 +22,12 @@ namespace zo {
 namespace {
 
 std::atomic<HWND> outputDevice{nullptr};
-// Used by the writer's thread only, and freed by it when it ends in time
-// at exit; one stuck in a write keeps it to the end of the process.
+// The trace console. A window program (no console of its own) gets one
+// shown by a helper process, so closing it cannot end the program (see
+// ConsoleRelay); a program that has a console writes to that one. Both are
+// used by the writer's thread only, and ended by it when it ends in time
+// at exit; one stuck in a write keeps them to the end of the process.
+ConsoleRelay* relay = nullptr;
 Console* console = nullptr;
 
 // A test holds every console write by creating this manual-reset event
@@ -30,17 +35,31 @@ Console* console = nullptr;
 // writes wait until it is set. Nothing else creates it.
 const wchar_t kHoldPrefix[] = L"zo.console-writer.hold.";
 HANDLE hold = nullptr;
+std::atomic<DWORD> relayId{0};
 
 void OpenConsole(void*) {
     wchar_t name[64];
     swprintf(name, 64, L"%ls%lu", kHoldPrefix, GetCurrentProcessId());
     hold = OpenEventW(SYNCHRONIZE, FALSE, name);
-    if (!console) console = new Console;
+    if (!GetConsoleWindow()) {
+        relay = new ConsoleRelay;
+        if (relay && relay->Start()) {
+            relayId.store(relay->HelperId());
+            return;
+        }
+        delete relay;
+        relay = nullptr;
+    }
+    console = new Console;
     if (console && !console->IsShowed()) console->Show();
 }
 
 void WriteConsoleLine(void*, const TraceLine& line) {
     if (hold) WaitForSingleObject(hold, INFINITE);
+    if (relay) {
+        relay->Send(line.wide, line.bytes.data(), static_cast<unsigned>(line.bytes.size()));
+        return;
+    }
     if (!console) return;
     std::string text = line.bytes;   // the console takes terminated text
     if (line.wide) {
@@ -51,8 +70,9 @@ void WriteConsoleLine(void*, const TraceLine& line) {
     }
 }
 
-// The console goes with the writer, when it ends in time at exit.
 void CloseConsole(void*) {
+    delete relay;
+    relay = nullptr;
     delete console;
     console = nullptr;
 }
@@ -148,6 +168,8 @@ void PrintA(const char* fmt, ...) {
     va_end(args);
     Emit(line);
 }
+
+DWORD TraceConsoleProcess() { return relayId.load(); }
 
 bool FlushConsole(DWORD ms) { return writerMade.load() ? Writer().Flush(ms) : true; }
 
