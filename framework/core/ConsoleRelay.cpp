@@ -64,6 +64,11 @@ HANDLE ConsoleHost() {
     return host;
 }
 
+DWORD WINAPI EndWithHost(void* host) {
+    WaitForSingleObject(static_cast<HANDLE>(host), INFINITE);
+    ExitProcess(0);
+}
+
 // Runs the helper before any of the program's code when it was started as one.
 struct HelperCheck {
     HelperCheck() { ConsoleRelay::RunIfHelper(); }
@@ -135,10 +140,7 @@ void ConsoleRelay::RunIfHelper() {
     // on without its console), so the helper waits for the host and ends
     // with it. The host is the child process the allocation started.
     HANDLE host = ConsoleHost();
-    HANDLE t = host ? CreateThread(nullptr, 0, [](void* h) -> DWORD {
-        WaitForSingleObject(static_cast<HANDLE>(h), INFINITE);
-        ExitProcess(0);
-    }, host, 0, nullptr) : nullptr;
+    HANDLE t = host ? CreateThread(nullptr, 0, EndWithHost, host, 0, nullptr) : nullptr;
     if (t) CloseHandle(t);
     HANDLE out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);

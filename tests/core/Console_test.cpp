@@ -73,6 +73,8 @@ LRESULT CALLBACK QuitOnClose(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(wnd, msg, wp, lp);
 }
 
+BOOL WINAPI IgnoreEvery(DWORD) { return TRUE; }
+
 ZO_CHILD_ROLE(console_events) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = QuitOnClose;
@@ -87,7 +89,7 @@ ZO_CHILD_ROLE(console_events) {
     if (!helper || !zotest::WaitUntil([] { return AttachConsole(zo::TraceConsoleProcess()) != FALSE; }, 10000))
         return 4;
     // Sent to every process of the console, this one too, which ignores them.
-    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
+    SetConsoleCtrlHandler(IgnoreEvery, TRUE);
     GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
     GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0);
     HWND shown = GetConsoleWindow();
