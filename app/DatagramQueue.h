@@ -40,7 +40,9 @@ private:
 
 class DatagramQueue {
 public:
-    static const size_t kDefaultLimit = 16u << 20;
+    // Real bytes now, trees included: 8 MiB holds over fifty full-size
+    // datagrams of text, or four of the largest trees one can make.
+    static const size_t kDefaultLimit = 8u << 20;
 
     explicit DatagramQueue(size_t limitBytes = kDefaultLimit) : limit(limitBytes) {}
     ~DatagramQueue();

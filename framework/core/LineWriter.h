@@ -32,7 +32,7 @@ struct LineTarget {
 
 class LineWriter {
 public:
-    static const size_t kDefaultBytes = 1u << 20;
+    static const size_t kDefaultBytes = 256u << 10;
 
     explicit LineWriter(const LineTarget& target, size_t limitBytes = kDefaultBytes);
     // Stops with the default wait.

@@ -136,7 +136,7 @@ TEST(DatagramQueue, PendingMemoryUnderAFloodOfListsStaysWithinTheBoundPlusOneDat
     }
     bytes = kept;
 
-    const size_t limit = 16u << 20;
+    const size_t limit = DatagramQueue::kDefaultLimit;
     DatagramQueue q(limit);
     base = inUse();
     for (int i = 0; i < 60; ++i) q.Push(make());
