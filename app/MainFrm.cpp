@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "app/Destination.h"
 #include "app/MainLayout.h"
 #include "app/ModuleProtocol.h"
 #include "app/Resource.h"
@@ -374,6 +375,14 @@ void MainFrm::OnSweepDone(zo::Message*, zo::IWnd*) {
 
 void MainFrm::SendToModule(const char* data, int length) {
     if (!selected || !data) return;
+    // The socket may broadcast: a request meant for one module (a save
+    // carries the WiFi password) goes only to one module's address.
+    zo::String refusal;
+    proto::RefusalText(selected->ether_ip, refusal);
+    if (refusal.Length()) {
+        MessageBoxW(Handle(), refusal.Handle(), L"Error", MB_ICONERROR | MB_OK);
+        return;
+    }
     if (length == 0) length = static_cast<int>(strlen(data));
     sender.SendTo(data, length, proto::kModulePort, selected->ether_ip);
 }
@@ -449,6 +458,7 @@ void MainFrm::OnDatagram(char* data, int length, zo::SOCKADDR& from) {
         proto::DecodeDatagram(data, length, d->text);
         d->parsed = proto::ParseReport(d->text, d->report);
     }
+    d->Seal();
     if (queue.Push(d)) WakeUi();
 }
 
@@ -465,6 +475,7 @@ void MainFrm::HandleDatagram(Datagram& d) {
         if (d.parsed) {
             bool existed = false;
             ModleParam* record = MergeReport(d.report, existed);
+            if (!record) RefusedNewModule();
             if (record) {
                 if (!existed) moduleBox.InsertItem(zo::NPOS, record->mac.Handle() ? record->mac.Handle() : L"");
                 // While one module is known its reports refresh the boxes.
@@ -476,6 +487,18 @@ void MainFrm::HandleDatagram(Datagram& d) {
         }
     }
     zo::PrintA("recv: %d,%s", d.length, d.from.GetIp().ToString());
+}
+
+void MainFrm::RefusedNewModule() {
+    if (modules.Count() < proto::kMaxModules) return;   // no memory: nothing to say
+    // A flood of new macs is traced once, not once a datagram: a burst ends
+    // when no new mac has been refused for a while.
+    DWORD now = GetTickCount();
+    if (!refusingModules || now - lastRefusal > kRefusalBurstMs)
+        zo::PrintA("recv: the module list is full (%u modules), reports of new modules are ignored",
+                   proto::kMaxModules);
+    refusingModules = true;
+    lastRefusal = now;
 }
 
 void MainFrm::DrainQueue() {

@@ -108,6 +108,7 @@ private:
     void ShowProgress();
     void HandleDatagram(Datagram& d);
     void DrainQueue();
+    void RefusedNewModule();
     void OnDatagrams(zo::Message* m, zo::IWnd*);
     void OnDrainTimer(zo::Message* m, zo::IWnd*);
     void OnProgressTimer(zo::Message* m, zo::IWnd*);
@@ -122,6 +123,9 @@ private:
     zo::Layout* nodes[kLayoutNodes] = {};   // owned by root's tree
 
     DatagramQueue queue;               // receive thread to UI thread
+    static const DWORD kRefusalBurstMs = 1000;
+    bool refusingModules = false;      // a new mac was refused (list full)
+    DWORD lastRefusal = 0;             // when the last one was
     std::atomic<HWND> uiWindow{nullptr};   // set once the controls exist
     zo::Thread sweepThread;            // the running sweep, if any
     zo::StopSignal sweepStop;          // set to end a sweep early
