@@ -126,6 +126,15 @@ TEST(ModuleCliScan, FindsTheModulesOfBothAdaptersAndOneWhenAsked) {
     ASSERT_EQ(0u, second.code) << second.err;
     EXPECT_EQ(3u, Lines(second.out).size()) << second.out;
     EXPECT_EQ(std::string::npos, second.out.find(",198.51.100.")) << second.out;
+
+    // The window sweeps the first adapter's /24 only: once its search has
+    // ended it lists the first network's two modules and nothing else.
+    zotest::Program tool;
+    ASSERT_TRUE(tool.Start());
+    std::string shown;
+    EXPECT_TRUE(zotest::Drive(L"click Button:1 enabled Button:1 0 5000 enabled Button:1 1 30000 "
+                              L"entries ComboBox:0 close 5000", shown)) << shown;
+    EXPECT_EQ(shown, "5C:CF:7F:00:00:01\n5C:CF:7F:00:00:02\nexit code 0\n");
 }
 
 TEST(ModuleCliScan, PassesFindNearlyAll254ModulesBehindLossyLinks) {
