@@ -22,14 +22,27 @@ struct Datagram : public zo::_struct {
     int length = 0;        // bytes on the wire
     zo::SOCKADDR from;
 
-    // What the entry weighs against the queue's bound: its bytes, their
-    // decoding and a share for the parsed tree.
-    size_t Cost() const { return sizeof(Datagram) + 4u * static_cast<size_t>(length) + 2u * text.Length(); }
+    // What the entry weighs against the queue's bound: the record, the
+    // decoded text and the parsed tree as the heap holds them. Worked out
+    // once, when the entry is complete (Seal), as the tree may be large.
+    size_t Cost() const { return cost ? cost : Weigh(); }
+    void Seal() { cost = Weigh(); }
+
+    // Heap bytes a parsed tree holds, counted from its shape: every value
+    // is a heap block of its own with the allocator's overhead, every list
+    // a slot per element, every text its units. Errs on the high side.
+    static size_t TreeBytes(const zo::Json& value);
+
+private:
+    size_t Weigh() const;
+    size_t cost = 0;
 };
 
 class DatagramQueue {
 public:
-    static const size_t kDefaultLimit = 16u << 20;
+    // Real bytes now, trees included: 8 MiB holds over fifty full-size
+    // datagrams of text, or four of the largest trees one can make.
+    static const size_t kDefaultLimit = 8u << 20;
 
     explicit DatagramQueue(size_t limitBytes = kDefaultLimit) : limit(limitBytes) {}
     ~DatagramQueue();

@@ -4,12 +4,16 @@
 
 #include <chrono>
 #include <cstring>
+#include <initializer_list>
 
+#include "app/Destination.h"
+#include "app/MainLayout.h"
 #include "app/ModuleProtocol.h"
 #include "app/Resource.h"
 #include "core/Print.h"
 #include "core/StringList.h"
 #include "data/WndPosKeeper.h"
+#include "window/Dpi.h"
 
 const wchar_t MainFrm::kDefaultHosts[] = L"modules.example.com,";
 const wchar_t MainFrm::kBaudRates[] = L"9600,19200,38400,57600,115200";
@@ -17,54 +21,7 @@ const wchar_t MainFrm::kBaudRates[] = L"9600,19200,38400,57600,115200";
 namespace {
 
 const UINT_PTR kDrainTimer = 1;
-
-// The layout tree, a node a row, each appended as the last child of its
-// parent (an earlier row; -1 is the root). A row arranges its children left
-// to right, a column top to bottom; fixed is the length along the parent's
-// axis; the margins are left, top, right, bottom. The labels sit 3 pixels
-// lower than the boxes beside them so their texts line up.
-struct NodeRow {
-    const wchar_t* name;
-    int parent;
-    bool row;
-    int fixed;
-    float weight;
-    int left, top, right, bottom;
-    zo::IWnd* (*control)(MainFrm& f);   // null: the node shows no window
-};
-
-#define SHOWS(member) [](MainFrm& f) -> zo::IWnd* { return &f.member; }
-
-const NodeRow kLayout[] = {
-    {L"A", -1, true, 90, 0, 0, 0, 0, 0, nullptr},
-    {L"A1", 0, true, 350, 0, 0, 0, 0, 0, SHOWS(serialGroup)},
-    {L"A1a", 1, false, 110, 0, 10, 53, 10, 10, SHOWS(baudLabel)},
-    {L"A1b", 1, false, 0, 1, 10, 50, 10, 10, SHOWS(baudBox)},
-    {L"A2", 0, true, 0, 1, 20, 0, 0, 0, SHOWS(moduleGroup)},
-    {L"A2a", 4, false, 0, 1, 10, 50, 10, 10, SHOWS(moduleBox)},
-    {L"A2b", 4, false, 200, 0, 10, 50, 10, 10, SHOWS(searchButton)},
-    {L"B", -1, true, 90, 0, 0, 30, 0, 0, SHOWS(serverGroup)},
-    {L"B1", 7, false, 120, 0, 10, 53, 0, 10, SHOWS(hostLabel)},
-    {L"B2", 7, false, 200, 0, 10, 50, 0, 10, SHOWS(hostBox)},
-    {L"B3", 7, false, 70, 0, 120, 53, 0, 10, SHOWS(portLabel)},
-    {L"B4", 7, false, 160, 0, 0, 50, 10, 10, SHOWS(portEdit)},
-    {L"C", -1, true, 90, 0, 0, 30, 0, 0, SHOWS(wifiGroup)},
-    {L"C1", 12, false, 120, 0, 10, 53, 0, 10, SHOWS(apLabel)},
-    {L"C2", 12, false, 200, 0, 10, 50, 0, 10, SHOWS(apBox)},
-    {L"C3", 12, false, 60, 0, 10, 50, 0, 10, SHOWS(apRefreshButton)},
-    {L"C4", 12, false, 60, 0, 50, 53, 0, 10, SHOWS(passLabel)},
-    {L"C5", 12, false, 160, 0, 10, 50, 10, 10, SHOWS(passEdit)},
-    // D keeps the node defaults: a column of weight 1.
-    {L"D", -1, false, 0, 1, 0, 0, 0, 0, nullptr},
-    {L"D1", 18, true, 0, 1, 0, 40, 0, 0, nullptr},
-    {L"D1a", 19, false, 0, 1, 0, 0, 30, 0, SHOWS(infoEdit)},
-    {L"D1b", 19, false, 150, 0, 0, 0, 0, 0, nullptr},
-    {L"D1b1", 21, false, 30, 0, 0, 0, 0, 0, SHOWS(addressEdit)},
-    {L"D1b2", 21, false, 40, 0, 0, 20, 0, 0, SHOWS(refreshButton)},
-    {L"D1b3", 21, false, 40, 0, 0, 20, 0, 0, SHOWS(saveButton)},
-};
-
-#undef SHOWS
+const UINT_PTR kProgressTimer = 2;
 
 HICON LoadAppIcon(int size) {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
@@ -93,11 +50,7 @@ DWORD WINAPI LookUpLocalAddress(void* window) {
 
 } // namespace
 
-MainFrm::MainFrm() {
-    root.name = L"Root";
-    root.marginLeft = root.marginTop = root.marginRight = root.marginBottom = 10;
-    root.weight = 0;
-
+MainFrm::MainFrm(bool stopEvent) : sweepStop(stopEvent) {
     serialGroup.createInfo->title = L"串口设置";
     serverGroup.createInfo->title = L"服务器设置";
     moduleGroup.createInfo->title = L"网络模块";
@@ -108,6 +61,10 @@ MainFrm::MainFrm() {
     apLabel.createInfo->title = L"可用WIFI:";
     passLabel.createInfo->title = L"密码:";
     infoEdit.createInfo->style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL;
+    infoEdit.createInfo->style &= ~WS_TABSTOP;   // it takes no input
+    moduleBox.fitListToEntries = true;   // similar macs differ only at their end
+    // The boxes take input, so the keyboard stops at them.
+    for (zo::ComboBox* box : {&moduleBox, &baudBox, &hostBox, &apBox}) box->createInfo->style |= WS_TABSTOP;
     searchButton.createInfo->title = L"搜索联网模块";
     apRefreshButton.createInfo->title = L"刷新";
     refreshButton.createInfo->title = L"刷新";
@@ -127,11 +84,13 @@ MainFrm::MainFrm() {
     commandEvent.Add(this, &MainFrm::OnCommand);
     AddMessageHandler(WM_DATAGRAMS, WM_DATAGRAMS, this, &MainFrm::OnDatagrams);
     AddMessageHandler(WM_TIMER, WM_TIMER, this, &MainFrm::OnDrainTimer);
+    AddMessageHandler(WM_TIMER, WM_TIMER, this, &MainFrm::OnProgressTimer);
+    dpiEvent.Add(this, &MainFrm::OnDpi);
+    enterEvent.Add(this, &MainFrm::OnEnter);
     AddMessageHandler(WM_SWEEP_DONE, WM_SWEEP_DONE, this, &MainFrm::OnSweepDone);
     AddMessageHandler(WM_LOCAL_ADDRESS, WM_LOCAL_ADDRESS, this, &MainFrm::OnLocalAddress);
     AddMessageHandler(WM_SHOWN, WM_SHOWN, this, &MainFrm::OnShown);
     AddMessageHandler(WM_DESTROY, WM_DESTROY, this, &MainFrm::OnDestroy);
-    sweepStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
     // Requests go out of one socket that may broadcast; replies come to
     // port 6643 whatever port a request left from.
@@ -152,13 +111,13 @@ MainFrm::MainFrm() {
     // The layout tree is built now so the smallest client size follows
     // from it; the controls are attached once they exist.
     BuildLayout();
-    int needX = 0, needY = 0;
-    root.Need(needX, needY);
-    minClientSize = zo::Twin32{needX + root.marginLeft + root.marginRight,
-                               needY + root.marginTop + root.marginBottom};
-    // The first window, before any saved place, is made at least that large.
+    root.limitsView = true;
+    // The first window, before any saved place, is made at least that large
+    // at the DPI it will most likely have; the window corrects it to its own.
+    int startDpi = zo::SystemDpi();
+    minClientSize = root.MinClientSize(startDpi);
     RECT frame = {0, 0, minClientSize.x, minClientSize.y};
-    AdjustWindowRectEx(&frame, createInfo->style, FALSE, createInfo->exStyle);
+    zo::AdjustWindowRectForDpi(&frame, createInfo->style, createInfo->exStyle, startDpi);
     if (createInfo->width < frame.right - frame.left) createInfo->width = static_cast<int16_t>(frame.right - frame.left);
     if (createInfo->height < frame.bottom - frame.top) createInfo->height = static_cast<int16_t>(frame.bottom - frame.top);
 }
@@ -167,35 +126,29 @@ MainFrm::~MainFrm() {
     // No reply handler runs from here on.
     receiver.Stop();
     // The sweep uses the sending socket: it ends (within one interval) first.
-    if (sweepStop) SetEvent(sweepStop);
+    sweepStop.Set();
     if (sweepThread.Handle()) sweepThread.Wait(INFINITE);
     sweepThread.Close();
     modules.Clear();
     selected = nullptr;
     sender.Close();
-    if (sweepStop) CloseHandle(sweepStop);
     if (smallIcon) DestroyIcon(smallIcon);
     if (bigIcon) DestroyIcon(bigIcon);
     zo::WndPosKeeper::Instance()->Unregister(this);
 }
 
 void MainFrm::BuildLayout() {
-    static_assert(sizeof(kLayout) / sizeof(kLayout[0]) == kLayoutNodes, "one node per row");
-    for (unsigned i = 0; i < kLayoutNodes; ++i) {
-        const NodeRow& r = kLayout[i];
-        zo::Layout* parent = r.parent < 0 ? &root : nodes[r.parent];
-        zo::Layout* n = parent ? parent->Add() : nullptr;
-        nodes[i] = n;
-        if (!n) continue;
-        n->name = r.name;
-        n->flags = r.row ? zo::Layout::kLeftToRight : 0;
-        n->fixed = r.fixed;
-        n->weight = r.weight;
-        n->marginLeft = r.left;
-        n->marginTop = r.top;
-        n->marginRight = r.right;
-        n->marginBottom = r.bottom;
-    }
+    static_assert(kLayoutNodes == mainlayout::kNodes, "one node per row of the table");
+    mainlayout::Build(root, nodes);
+}
+
+zo::ICtrl* MainFrm::ControlAt(int index) {
+    // The order the controls are made in (OnCreate), which the table uses.
+    zo::ICtrl* const order[mainlayout::kControls] = {
+        &moduleBox, &moduleGroup, &searchButton, &serialGroup, &serverGroup, &baudBox, &baudLabel,
+        &hostLabel, &portLabel, &hostBox, &portEdit, &wifiGroup, &apLabel, &apBox,
+        &apRefreshButton, &passLabel, &passEdit, &infoEdit, &addressEdit, &refreshButton, &saveButton};
+    return index >= 0 && index < static_cast<int>(mainlayout::kControls) ? order[index] : nullptr;
 }
 
 void MainFrm::AttachControls() {
@@ -203,7 +156,8 @@ void MainFrm::AttachControls() {
     // without being placed again: a drop-down box, which keeps the height
     // its font gives it, would otherwise be resized twice for nothing.
     for (unsigned i = 0; i < kLayoutNodes; ++i)
-        if (nodes[i] && kLayout[i].control) nodes[i]->window = kLayout[i].control(*this)->Handle();
+        if (zo::ICtrl* c = ControlAt(mainlayout::kRows[i].control))
+            if (nodes[i]) nodes[i]->window = c->Handle();
 }
 
 zo::Layout* MainFrm::Node(const wchar_t* name) const {
@@ -212,16 +166,23 @@ zo::Layout* MainFrm::Node(const wchar_t* name) const {
     return nullptr;
 }
 
-void MainFrm::OnCreate(zo::IWnd*) {
-    HWND me = Handle();
-    smallIcon = LoadAppIcon(16);
-    bigIcon = LoadAppIcon(32);
+void MainFrm::OnDpi(int atDpi, zo::View*) {
+    // The layout follows by itself; fonts and icons are this window's own.
+    buttonFont.Rescale(atDpi, Handle());
+    HICON oldSmall = smallIcon, oldBig = bigIcon;
+    smallIcon = LoadAppIcon(zo::ScaleToDpi(16, atDpi));
+    bigIcon = LoadAppIcon(zo::ScaleToDpi(32, atDpi));
     if (smallIcon) Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     if (bigIcon) Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    if (oldSmall) DestroyIcon(oldSmall);
+    if (oldBig) DestroyIcon(oldBig);
+}
 
+void MainFrm::OnCreate(zo::IWnd*) {
+    HWND me = Handle();
     zo::Font* font = zo::GetDefaultFont();
     font->SetSize(20);
-    font->Realize();
+    font->Realize(dpi);
     HFONT small = buttonFont.Handle() ? buttonFont.Handle() : font->Handle();
 
     // Every control is made where the layout puts it: moving and sizing
@@ -229,8 +190,9 @@ void MainFrm::OnCreate(zo::IWnd*) {
     // The tree is arranged now, with no window in it yet.
     root.Update(nullptr);
     for (unsigned i = 0; i < kLayoutNodes; ++i) {
-        if (!nodes[i] || !kLayout[i].control) continue;
-        zo::CreateStruct* cs = kLayout[i].control(*this)->createInfo.Get();
+        zo::ICtrl* c = ControlAt(mainlayout::kRows[i].control);
+        if (!nodes[i] || !c) continue;
+        zo::CreateStruct* cs = c->createInfo.Get();
         cs->x = nodes[i]->x;
         cs->y = nodes[i]->y;
         cs->width = nodes[i]->cx;
@@ -306,6 +268,12 @@ void MainFrm::OnCommand(unsigned short, unsigned short code, zo::IWnd* source) {
     if (source == &moduleBox && code == CBN_SELCHANGE) ChooseModule();
 }
 
+void MainFrm::OnEnter(zo::IWnd* focused, zo::Frame*) {
+    // Enter reads the module whose address was typed; anywhere else it
+    // does nothing, so no key saves by accident.
+    if (focused == &addressEdit) RefreshByAddress();
+}
+
 void MainFrm::ShowModule(ModleParam* record) {
     if (!record) return;
     hostBox.SetText(record->serv_host.Handle() ? record->serv_host.Handle() : L"");
@@ -348,21 +316,41 @@ void MainFrm::StartSweep() {
     }
     searchButton.Enable(false);
     sweeping.store(true);
-    if (sweepStop) ResetEvent(sweepStop);
+    sweepSent.store(0);
+    sweepStop.Reset();
     if (!sweepThread.StartThread(this, &MainFrm::SweepModules, proto::kReadRequest, 0)) {
         sweeping.store(false);
         searchButton.Enable(true);
+        return;
     }
+    ShowProgress();
+    SetTimer(Handle(), kProgressTimer, kProgressMs, nullptr);
+}
+
+void MainFrm::ShowProgress() {
+    zo::String text;
+    if (sweeping.load())
+        text.Format(L"搜索中 %u/%u", sweepSent.load(), kSweepHosts);
+    else
+        text = L"搜索联网模块";
+    searchButton.SetText(text.Handle());
+}
+
+void MainFrm::OnProgressTimer(zo::Message* m, zo::IWnd*) {
+    if (m->wParam != kProgressTimer) return;
+    m->flags |= zo::Message::handled;
+    ShowProgress();
 }
 
 void MainFrm::SweepModules(const char* request, int length) {
     if (length == 0) length = static_cast<int>(strlen(request));
     zo::IP local = proto::LocalAddress();
-    for (unsigned k = 1; k <= 254; ++k) {
+    for (unsigned k = 1; k <= kSweepHosts; ++k) {
         sender.SendTo(request, length, proto::kModulePort, proto::SweepHost(local, k));
+        sweepSent.store(k);
         // Modules are not flooded: one request every 50 ms. The wait ends
         // early when the window goes, so the sweep never outlives it long.
-        if (!sweepStop || WaitForSingleObject(sweepStop, kSweepIntervalMs) == WAIT_OBJECT_0) break;
+        if (sweepStop.Wait(kSweepIntervalMs)) break;
     }
     HWND h = uiWindow.load();
     if (h) PostMessageW(h, WM_SWEEP_DONE, 0, 0);
@@ -380,11 +368,21 @@ void MainFrm::OnSweepDone(zo::Message*, zo::IWnd*) {
         sweepThread.Close();
     }
     sweeping.store(false);
+    KillTimer(Handle(), kProgressTimer);
+    ShowProgress();
     searchButton.Enable(true);
 }
 
 void MainFrm::SendToModule(const char* data, int length) {
     if (!selected || !data) return;
+    // The socket may broadcast: a request meant for one module (a save
+    // carries the WiFi password) goes only to one module's address.
+    zo::String refusal;
+    proto::RefusalText(selected->ether_ip, refusal);
+    if (refusal.Length()) {
+        MessageBoxW(Handle(), refusal.Handle(), L"Error", MB_ICONERROR | MB_OK);
+        return;
+    }
     if (length == 0) length = static_cast<int>(strlen(data));
     sender.SendTo(data, length, proto::kModulePort, selected->ether_ip);
 }
@@ -460,6 +458,7 @@ void MainFrm::OnDatagram(char* data, int length, zo::SOCKADDR& from) {
         proto::DecodeDatagram(data, length, d->text);
         d->parsed = proto::ParseReport(d->text, d->report);
     }
+    d->Seal();
     if (queue.Push(d)) WakeUi();
 }
 
@@ -476,6 +475,7 @@ void MainFrm::HandleDatagram(Datagram& d) {
         if (d.parsed) {
             bool existed = false;
             ModleParam* record = MergeReport(d.report, existed);
+            if (!record) RefusedNewModule();
             if (record) {
                 if (!existed) moduleBox.InsertItem(zo::NPOS, record->mac.Handle() ? record->mac.Handle() : L"");
                 // While one module is known its reports refresh the boxes.
@@ -487,6 +487,18 @@ void MainFrm::HandleDatagram(Datagram& d) {
         }
     }
     zo::PrintA("recv: %d,%s", d.length, d.from.GetIp().ToString());
+}
+
+void MainFrm::RefusedNewModule() {
+    if (modules.Count() < proto::kMaxModules) return;   // no memory: nothing to say
+    // A flood of new macs is traced once, not once a datagram: a burst ends
+    // when no new mac has been refused for a while.
+    DWORD now = GetTickCount();
+    if (!refusingModules || now - lastRefusal > kRefusalBurstMs)
+        zo::PrintA("recv: the module list is full (%u modules), reports of new modules are ignored",
+                   proto::kMaxModules);
+    refusingModules = true;
+    lastRefusal = now;
 }
 
 void MainFrm::DrainQueue() {
@@ -519,5 +531,6 @@ void MainFrm::OnDrainTimer(zo::Message* m, zo::IWnd*) {
 void MainFrm::OnDestroy(zo::Message*, zo::IWnd*) {
     uiWindow.store(nullptr);
     KillTimer(Handle(), kDrainTimer);
-    if (sweepStop) SetEvent(sweepStop);
+    KillTimer(Handle(), kProgressTimer);
+    sweepStop.Set();
 }

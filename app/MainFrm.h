@@ -10,6 +10,7 @@
 #include "app/DatagramQueue.h"
 #include "app/ModleParam.h"
 #include "core/ObjectList.h"
+#include "net/StopSignal.h"
 #include "net/Thread.h"
 #include "net/UDPReceiver.h"
 #include "net/UDPSender.h"
@@ -36,8 +37,13 @@ public:
     // loop, then lets input and painting through before it goes on.
     static const DWORD kDrainSliceMs = 8;
     static const DWORD kSweepIntervalMs = 50;
+    static const unsigned kSweepHosts = 254;
+    // How often the search button shows how far a sweep is.
+    static const UINT kProgressMs = 250;
 
-    MainFrm();
+    // stopEvent false makes the sweep's stop signal without an event, as the
+    // system leaves it when it has none to give.
+    explicit MainFrm(bool stopEvent = true);
     ~MainFrm();
 
     zo::TopLayout root;
@@ -69,6 +75,8 @@ public:
     ModleParam* selected = nullptr;
 
     void OnCreate(zo::IWnd* window);
+    void OnDpi(int dpi, zo::View*);
+    void OnEnter(zo::IWnd* focused, zo::Frame*);
     void OnCommand(unsigned short id, unsigned short code, zo::IWnd* source);
     void ShowModule(ModleParam* record);
 
@@ -97,24 +105,32 @@ private:
     void RefreshByAddress();
     void ChooseModule();
     void StartSweep();
+    void ShowProgress();
     void HandleDatagram(Datagram& d);
     void DrainQueue();
+    void RefusedNewModule();
     void OnDatagrams(zo::Message* m, zo::IWnd*);
     void OnDrainTimer(zo::Message* m, zo::IWnd*);
+    void OnProgressTimer(zo::Message* m, zo::IWnd*);
     void OnSweepDone(zo::Message* m, zo::IWnd*);
     void OnLocalAddress(zo::Message* m, zo::IWnd*);
     void OnShown(zo::Message* m, zo::IWnd*);
     void OnDestroy(zo::Message* m, zo::IWnd*);
     void WakeUi();
 
+    zo::ICtrl* ControlAt(int index);   // in creation order; null when none
     static const unsigned kLayoutNodes = 25;
     zo::Layout* nodes[kLayoutNodes] = {};   // owned by root's tree
 
     DatagramQueue queue;               // receive thread to UI thread
+    static const DWORD kRefusalBurstMs = 1000;
+    bool refusingModules = false;      // a new mac was refused (list full)
+    DWORD lastRefusal = 0;             // when the last one was
     std::atomic<HWND> uiWindow{nullptr};   // set once the controls exist
     zo::Thread sweepThread;            // the running sweep, if any
-    HANDLE sweepStop = nullptr;        // set to end a sweep early (owned)
+    zo::StopSignal sweepStop;          // set to end a sweep early
     std::atomic<bool> sweeping{false};
+    std::atomic<unsigned> sweepSent{0};   // hosts the running sweep has asked
     HICON smallIcon = nullptr;         // owned; the window shows them
     HICON bigIcon = nullptr;
 };

@@ -96,7 +96,7 @@ ModleParam* FindModule(const zo::ObjectList<ModleParam>& modules, const wchar_t*
 ModleParam* MergeReport(zo::ObjectList<ModleParam>& modules, const zo::Json& report, bool& existed) {
     ModleParam* record = FindModule(modules, report.PropertyStr(L"mac", L""));
     existed = record != nullptr;
-    if (!record) record = modules.Add();
+    if (!record && modules.Count() < kMaxModules) record = modules.Add();
     if (record) ReadReport(report, *record);
     return record;
 }

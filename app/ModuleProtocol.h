@@ -45,8 +45,13 @@ void ReadReport(const zo::Json& report, ModleParam& record);
 // the empty text); null when none.
 ModleParam* FindModule(const zo::ObjectList<ModleParam>& modules, const wchar_t* mac);
 
+// The most modules a list keeps: a flood of reports with ever new macs
+// must not grow the records (and every look-up) without end.
+const unsigned kMaxModules = 4096;
+
 // Files a report under its mac: the existing record, or a new one appended
-// at the end. Null only when memory runs out.
+// at the end. Null, with nothing changed, for a new mac when the list holds
+// kMaxModules already, and when memory runs out.
 ModleParam* MergeReport(zo::ObjectList<ModleParam>& modules, const zo::Json& report, bool& existed);
 
 // The access-point names of a "+CWLAP:" text (the bytes after the prefix,

@@ -5,8 +5,9 @@
 // first painting, which runs inside the showing, is over). A third program
 // makes the tool's window with the bare Windows API (bare_window), to tell
 // what the system charges for that window from what the tool adds. Ten runs
-// each, taken in turn; the goal compares the medians of the first figure of
-// the tool and the minimal program. Needs a display.
+// each, taken in turn; the goals compare the medians of the first figure:
+// the tool against the minimal program, and the tool against the same
+// window made directly. Needs a display.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -17,7 +18,8 @@
 namespace {
 
 const int kRuns = 10;
-const double kGoalRatio = 1.5;
+const double kGoalRatio = 1.5;       // the tool against the minimal program
+const double kBareGoalRatio = 1.15;  // the tool against the same window made directly
 
 std::wstring Beside(const wchar_t* name) {
     wchar_t path[MAX_PATH];
@@ -135,8 +137,10 @@ int main() {
     for (int k = 0; k < 3; ++k) runs[k].Print(names[k]);
     double m = runs[0].Shown(), b = runs[1].Shown(), t = runs[2].Shown();
     printf("the same controls made directly / minimal %.2f; the tool / the same controls %.2f\n", b / m, t / b);
-    bool met = t <= kGoalRatio * m;
-    printf("ratio tool/minimal %.2f (goal at most %.1f)\nstart-up goal: %s\n", t / m, kGoalRatio,
-           met ? "met" : "NOT met");
-    return met ? 0 : 1;
+    bool metMinimal = t <= kGoalRatio * m, metBare = t <= kBareGoalRatio * b;
+    printf("ratio tool/minimal %.2f (goal at most %.2f): %s\n", t / m, kGoalRatio, metMinimal ? "met" : "NOT met");
+    printf("ratio tool/same controls made directly %.2f (goal at most %.2f): %s\n", t / b, kBareGoalRatio,
+           metBare ? "met" : "NOT met");
+    printf("start-up goal: %s\n", metMinimal && metBare ? "met" : "NOT met");
+    return metMinimal && metBare ? 0 : 1;
 }

@@ -1,6 +1,8 @@
 // Where diagnostic lines go: the registered output window (checked alive on
-// every line), the debugger when it has died, or the process-wide console.
-// There is no lock: lines from two threads may interleave at the console.
+// every line), the debugger when it has died, or the trace console, which a
+// writer thread of its own opens and writes to: a console write can block
+// (a selection in it holds every write), and neither opening nor writing
+// may hold up the thread that prints.
 #include "core/Print.h"
 
 #include <atomic>
@@ -10,6 +12,8 @@
 #include <cwchar>
 
 #include "core/Console.h"
+#include "core/ConsoleRelay.h"
+#include "core/LineWriter.h"
 #include "core/LocalString.h"
 #include "core/RuntimeFormat.h"
 
@@ -18,7 +22,80 @@ namespace zo {
 namespace {
 
 std::atomic<HWND> outputDevice{nullptr};
-Console console;
+// The trace console. A window program (no console of its own) gets one
+// shown by a helper process, so closing it cannot end the program (see
+// ConsoleRelay); a program that has a console writes to that one. Both are
+// used by the writer's thread only, and ended by it when it ends in time
+// at exit; one stuck in a write keeps them to the end of the process.
+ConsoleRelay* relay = nullptr;
+Console* console = nullptr;
+
+// A test holds every console write by creating this manual-reset event
+// (with the process id appended) unsignalled before the first line; the
+// writes wait until it is set. Nothing else creates it.
+const wchar_t kHoldPrefix[] = L"zo.console-writer.hold.";
+HANDLE hold = nullptr;
+std::atomic<DWORD> relayId{0};
+
+void OpenConsole(void*) {
+    wchar_t name[64];
+    swprintf(name, 64, L"%ls%lu", kHoldPrefix, GetCurrentProcessId());
+    hold = OpenEventW(SYNCHRONIZE, FALSE, name);
+    if (!GetConsoleWindow()) {
+        relay = new ConsoleRelay;
+        if (relay && relay->Start()) {
+            relayId.store(relay->HelperId());
+            return;
+        }
+        delete relay;
+        relay = nullptr;
+    }
+    console = new Console;
+    if (console && !console->IsShowed()) console->Show();
+}
+
+void WriteConsoleLine(void*, const TraceLine& line) {
+    if (hold) WaitForSingleObject(hold, INFINITE);
+    if (relay) {
+        relay->Send(line.wide, line.bytes.data(), static_cast<unsigned>(line.bytes.size()));
+        return;
+    }
+    if (!console) return;
+    std::string text = line.bytes;   // the console takes terminated text
+    if (line.wide) {
+        text.append(2, '\0');
+        console->Write(reinterpret_cast<const wchar_t*>(text.c_str()));
+    } else {
+        console->Write(text.c_str());
+    }
+}
+
+void CloseConsole(void*) {
+    delete relay;
+    relay = nullptr;
+    delete console;
+    console = nullptr;
+}
+
+LineWriter& Writer() {
+    static LineWriter* writer = [] {
+        LineTarget target;
+        target.open = OpenConsole;
+        target.write = WriteConsoleLine;
+        target.close = CloseConsole;
+        return new LineWriter(target);
+    }();
+    return *writer;
+}
+
+// At exit the writer gets a moment to write what is queued; one stuck in
+// a write is left to the end of the process, which does not wait for it.
+std::atomic<bool> writerMade{false};
+struct WriterAtExit {
+    ~WriterAtExit() {
+        if (writerMade.load()) Writer().Stop(200);
+    }
+} writerAtExit;
 
 // The formatted text with CR LF and a terminator, in a heap buffer the caller
 // frees; null when the format cannot be measured or memory runs out.
@@ -66,8 +143,8 @@ void Emit(Char* line) {
         else
             DebugLine(line);
     } else {
-        if (!console.IsShowed()) console.Show();
-        console.Write(line);
+        writerMade.store(true);
+        Writer().Put(line);
     }
     free(line);
 }
@@ -91,6 +168,10 @@ void PrintA(const char* fmt, ...) {
     va_end(args);
     Emit(line);
 }
+
+DWORD TraceConsoleProcess() { return relayId.load(); }
+
+bool FlushConsole(DWORD ms) { return writerMade.load() ? Writer().Flush(ms) : true; }
 
 void Warning(const wchar_t* caption) {
     DWORD error = GetLastError();

@@ -15,6 +15,12 @@ const UINT WM_OUTPUT_LINE = WM_USER + 0x137;
 void SetOutputDevice(HWND device);
 void Print(const wchar_t* fmt, ...);
 void PrintA(const char* fmt, ...) __attribute__((format(ms_printf, 1, 2)));
+// Waits at most ms until the console has every line printed so far; false
+// on time-out. Lines reach the console from a thread of their own.
+bool FlushConsole(DWORD ms);
+// The process that shows the trace console for this one (0 while there is
+// none, or when the lines go to a console of this process).
+DWORD TraceConsoleProcess();
 // Shows the system's text for GetLastError() in a warning box without owner.
 void Warning(const wchar_t* caption);
 

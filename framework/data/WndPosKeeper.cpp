@@ -41,6 +41,41 @@ RECT RestoredRect(const RECT& current, const RECT& saved, unsigned flags) {
     return r;
 }
 
+RECT OntoWorkArea(const RECT& r, const RECT& work) {
+    long long width = static_cast<long long>(r.right) - r.left, height = static_cast<long long>(r.bottom) - r.top;
+    long long workWidth = static_cast<long long>(work.right) - work.left;
+    long long workHeight = static_cast<long long>(work.bottom) - work.top;
+    long long left = r.left, top = r.top;
+    if (left + width > work.right) left = work.right - width;
+    if (top + height > work.bottom) top = work.bottom - height;
+    // Too large to fit: the left and top edges stay visible, the title bar with them.
+    if (left < work.left || width > workWidth) left = work.left;
+    if (top < work.top || height > workHeight) top = work.top;
+    RECT out = {ClampToInt(left), ClampToInt(top), ClampToInt(left + width), ClampToInt(top + height)};
+    return out;
+}
+
+RECT OnAMonitor(const RECT& workspace) {
+    // Workspace coordinates are the screen's less the primary monitor's
+    // work-area offset.
+    POINT origin = {0, 0};
+    MONITORINFO primary = {};
+    primary.cbSize = sizeof(primary);
+    if (!GetMonitorInfoW(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &primary)) return workspace;
+    long long dx = static_cast<long long>(primary.rcWork.left) - primary.rcMonitor.left;
+    long long dy = static_cast<long long>(primary.rcWork.top) - primary.rcMonitor.top;
+    RECT screen = {ClampToInt(workspace.left + dx), ClampToInt(workspace.top + dy), ClampToInt(workspace.right + dx),
+                   ClampToInt(workspace.bottom + dy)};
+    if (MonitorFromRect(&screen, MONITOR_DEFAULTTONULL)) return workspace;
+    MONITORINFO nearest = {};
+    nearest.cbSize = sizeof(nearest);
+    if (!GetMonitorInfoW(MonitorFromRect(&screen, MONITOR_DEFAULTTONEAREST), &nearest)) return workspace;
+    RECT placed = OntoWorkArea(screen, nearest.rcWork);
+    RECT out = {ClampToInt(placed.left - dx), ClampToInt(placed.top - dy), ClampToInt(placed.right - dx),
+                ClampToInt(placed.bottom - dy)};
+    return out;
+}
+
 WndPosKeeper* WndPosKeeper::Instance() {
     WndPosKeeper* keeper = instance.load(std::memory_order_acquire);
     if (keeper) return keeper;
@@ -105,14 +140,21 @@ void WndPosKeeper::OnRestore(Message* m, IWnd* window) {
     const Json* all = root.IsObject() ? root.FindProperty(L"wndpos") : nullptr;
     const Json* entry = all && all->IsObject() ? all->FindProperty(names[i]) : nullptr;
     int left, top, right, bottom;
-    RECT current;
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof(placement);
     if (entry && entry->GetPropertyInt32(L"left", left) && entry->GetPropertyInt32(L"top", top) &&
         entry->GetPropertyInt32(L"right", right) && entry->GetPropertyInt32(L"bottom", bottom) &&
-        window->GetRect(current)) {
+        GetWindowPlacement(m->hwnd, &placement)) {
+        // The place was saved from the normal placement, in workspace
+        // coordinates (which differ from the screen's by a taskbar at the
+        // top or left), so it goes back the same way.
         RECT saved = {left, top, right, bottom};
-        RECT r = RestoredRect(current, saved, restoreFlags);
-        MoveWindow(m->hwnd, r.left, r.top, ClampToInt(static_cast<long long>(r.right) - r.left),
-                   ClampToInt(static_cast<long long>(r.bottom) - r.top), TRUE);
+        RECT r = OnAMonitor(RestoredRect(placement.rcNormalPosition, saved, restoreFlags));
+        placement.rcNormalPosition = r;
+        placement.flags = 0;
+        // The window is not shown yet; showing it stays its creator's choice.
+        placement.showCmd = IsWindowVisible(m->hwnd) ? SW_SHOWNOACTIVATE : SW_HIDE;
+        SetWindowPlacement(m->hwnd, &placement);
     }
     // Leaving the scope saves the tree as it was read, even a null one.
 }

@@ -45,4 +45,11 @@ private:
 // edges just set. Edges that leave the int range are held at its limits.
 RECT RestoredRect(const RECT& current, const RECT& saved, unsigned flags);
 
+// r moved (its size kept) to lie inside the work area; one larger than the
+// area keeps its left and top edges on it.
+RECT OntoWorkArea(const RECT& r, const RECT& work);
+// A rectangle in workspace coordinates as it is, when it lies at least in
+// part on a monitor; otherwise moved onto the nearest monitor's work area.
+RECT OnAMonitor(const RECT& workspace);
+
 } // namespace zo

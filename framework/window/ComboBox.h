@@ -37,6 +37,15 @@ public:
     static const unsigned kStyle = WS_VISIBLE | WS_VSCROLL | CBS_HASSTRINGS | CBS_AUTOHSCROLL | CBS_DROPDOWN;
 
     ComboBox();
+
+    // When set, the drop-down list is kept at least as wide as its widest
+    // entry (in the box's font), whoever adds the entries.
+    bool fitListToEntries = false;
+
+private:
+    void OnInsert(Message* m, IWnd*);
+    void OnSetFont(Message* m, IWnd*);
+    void FitListTo(HWND h, const wchar_t* text);
 };
 
 } // namespace zo

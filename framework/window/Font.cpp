@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/GlobalMemory.h"
+#include "window/Dpi.h"
 
 namespace zo {
 
@@ -47,17 +48,32 @@ bool Font::GetLogFont() {
     return GetObjectW(handle, sizeof(LOGFONTW), lf) == sizeof(LOGFONTW);
 }
 
-bool Font::Realize() {
+bool Font::Realize(int atDpi) {
     HFONT made = nullptr;
     if (const LOGFONTW* lf = logFont.Get()) {
         // A record copied in whole may lack the face name's terminator.
         LOGFONTW record = *lf;
         record.lfFaceName[LF_FACESIZE - 1] = 0;
+        record.lfHeight = ScaleToDpi(record.lfHeight, atDpi);
+        record.lfWidth = ScaleToDpi(record.lfWidth, atDpi);
         made = CreateFontIndirectW(&record);
     }
     if (handle) DeleteObject(handle);
     handle = made;
+    dpi = atDpi;
     return true;
+}
+
+void Font::Rescale(int atDpi, HWND parent) {
+    if (atDpi == dpi) return;
+    HFONT old = handle;
+    // The old font stays alive until no child shows it.
+    handle = nullptr;
+    Realize(atDpi);
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (old && reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)) == old)
+            SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
+    if (old) DeleteObject(old);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Font: a LOGFONTW record and the GDI font made from it. The record is held
 // through a counted reference; the font handle is owned and deleted with the
-// object. GetDefaultFont is the one font every control starts with.
+// object. GetDefaultFont is the one font every control starts with. The
+// record's height is in pixels at 96 DPI; a font is made for a DPI.
 #pragma once
 #include "core/Base.h"
 #include "core/Object.h"
@@ -25,16 +26,22 @@ public:
 
     LOGFONTW* LogFont() const { return logFont.Get(); }
     void SetLogFont(const LOGFONTW* record);
-    // Refills the record from the present font; false without one.
+    // Refills the record from the present font (its sizes as made, at its
+    // DPI); false without one.
     bool GetLogFont();
 
-    // Makes the font from the record, deleting the one made before. A font
-    // that cannot be made leaves a null handle, which controls take as the
-    // system font.
-    bool Realize();
+    // Makes the font from the record, scaled to atDpi, deleting the one made
+    // before. A font that cannot be made leaves a null handle, which controls
+    // take as the system font.
+    bool Realize(int atDpi = 96);
+    // Makes the font again for another DPI and hands it to every child of
+    // parent that shows the present one; nothing when it is made for atDpi.
+    void Rescale(int atDpi, HWND parent);
+    int Dpi() const { return dpi; }
 
 private:
     HFONT handle = nullptr;
+    int dpi = 96;   // the DPI the handle was made for
     Object<LOGFONTW> logFont;
 };
 

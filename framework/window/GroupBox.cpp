@@ -5,6 +5,8 @@ namespace zo {
 
 GroupBox::GroupBox() {
     createInfo->className = L"Button";
+    // It takes no input, so the keyboard passes it by.
+    createInfo->style &= ~WS_TABSTOP;
     createInfo->style |= BS_GROUPBOX;
 }
 

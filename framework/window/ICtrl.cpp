@@ -15,6 +15,7 @@ ICtrl::ICtrl() {
     cs->height = 100;
     backColor = 0x00D8E9EC;
     AddMessageHandler(WM_GETICTRL, WM_GETICTRL, this, &ICtrl::OnGetICtrl);
+    AddMessageHandler(WM_GETFONTHEIGHT, WM_GETFONTHEIGHT, this, &ICtrl::OnGetFontHeight);
     colorHandler.Bind(this, &ICtrl::OnColor);
 }
 
@@ -24,6 +25,7 @@ ICtrl::~ICtrl() {
     colorHandler.Unbind();
     notifyHandler.Unbind();
     RemoveMessageHandler(WM_GETICTRL, WM_GETICTRL, this, &ICtrl::OnGetICtrl);
+    RemoveMessageHandler(WM_GETFONTHEIGHT, WM_GETFONTHEIGHT, this, &ICtrl::OnGetFontHeight);
 }
 
 HWND ICtrl::Create(HWND parent) {
@@ -52,6 +54,13 @@ HWND ICtrl::Create(HWND parent) {
 
 void ICtrl::OnGetICtrl(Message* m, IWnd*) {
     m->result = reinterpret_cast<LRESULT>(this);
+    m->flags |= Message::handled;
+}
+
+void ICtrl::OnGetFontHeight(Message* m, IWnd*) {
+    LOGFONTW lf = {};
+    HFONT f = reinterpret_cast<HFONT>(SendMessageW(m->hwnd, WM_GETFONT, 0, 0));
+    m->result = f && GetObjectW(f, sizeof(lf), &lf) ? (lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight) : 0;
     m->flags |= Message::handled;
 }
 

@@ -26,6 +26,7 @@ protected:
 
 private:
     void OnGetICtrl(Message* m, IWnd*);
+    void OnGetFontHeight(Message* m, IWnd*);
     void OnColor(Message* m, ICtrl*) { AnswerColor(m, false); }
 };
 

@@ -23,6 +23,12 @@ class ICtrl;
 // Private messages every framework window understands.
 const UINT WM_GETIWND = 0x4FF9;    // answers the IWnd object
 const UINT WM_GETICTRL = 0x5FF7;   // answers the ICtrl object of a control, 0 from others
+// Answers the height in pixels of a control's font (0 without one); a font
+// handle means nothing in another process, this number does.
+const UINT WM_GETFONTHEIGHT = 0x4FF7;
+// Sent by the message loop to its dialog window with a key message (lParam:
+// the MSG) before dialog navigation sees it; non-zero consumes it.
+const UINT WM_PRETRANSLATE = 0x4FF8;
 
 class IWnd : public virtual WndPtr {
 public:

@@ -5,6 +5,8 @@ namespace zo {
 
 Label::Label() {
     createInfo->className = L"Static";
+    // It takes no input, so the keyboard passes it by.
+    createInfo->style &= ~WS_TABSTOP;
 }
 
 } // namespace zo

@@ -25,11 +25,22 @@ void Layout::PlaceWindow(int left, int top, int width, int height) {
 }
 
 void Layout::SetRect(int left, int top, int width, int height) {
-    x = static_cast<short>(left);
-    y = static_cast<short>(top);
-    cx = static_cast<short>(width);
-    cy = static_cast<short>(height);
-    if (window) PlaceWindow(left, top, width, height);
+    LayoutScale s = LayoutScale::ForDpi(dpi);
+    PlaceUnits(s.Units(left), s.Units(top), s.Units(width), s.Units(height), s);
+}
+
+void Layout::SetDpi(int newDpi) {
+    dpi = newDpi;
+    for (unsigned i = 0, n = Count(); i < n; ++i) Element(i)->SetDpi(newDpi);
+}
+
+void Layout::PlaceUnits(int left, int top, int width, int height, const LayoutScale& s) {
+    // Edges are rounded to pixels, extents are the differences of edges.
+    x = static_cast<short>(s.Pixels(left));
+    y = static_cast<short>(s.Pixels(top));
+    cx = static_cast<short>(s.Pixels(left + width) - x);
+    cy = static_cast<short>(s.Pixels(top + height) - y);
+    if (window) PlaceWindow(x, y, cx, cy);
 
     unsigned n = Count();
     if (n == 0) return;
@@ -43,18 +54,19 @@ void Layout::SetRect(int left, int top, int width, int height) {
     LayoutSplit split;
     for (unsigned i = 0; i < n; ++i) {
         const Layout* c = Element(i);
-        split.Measure(c->*before, c->fixed, c->*after, c->weight);
+        split.Measure(s.Number(c->*before), s.Number(c->fixed), s.Number(c->*after), c->weight);
     }
     split.Begin(leftToRight ? left : top, leftToRight ? width : height);
     for (unsigned i = 0; i < n; ++i) {
         Layout* c = Element(i);
-        LayoutSpan along = split.Place(c->*before, c->fixed, c->*after, c->weight);
-        LayoutSpan across = leftToRight ? LayoutSplit::Across(top, height, c->*crossBefore, c->*crossAfter)
-                                        : LayoutSplit::Across(left, width, c->*crossBefore, c->*crossAfter);
+        LayoutSpan along = split.Place(s.Number(c->*before), s.Number(c->fixed), s.Number(c->*after), c->weight);
+        LayoutSpan across = leftToRight
+                                ? LayoutSplit::Across(top, height, s.Number(c->*crossBefore), s.Number(c->*crossAfter))
+                                : LayoutSplit::Across(left, width, s.Number(c->*crossBefore), s.Number(c->*crossAfter));
         if (leftToRight)
-            c->SetRect(along.start, across.start, along.length, across.length);
+            c->PlaceUnits(along.start, across.start, along.length, across.length, s);
         else
-            c->SetRect(across.start, along.start, across.length, along.length);
+            c->PlaceUnits(across.start, along.start, across.length, along.length, s);
     }
 }
 

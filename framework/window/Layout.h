@@ -11,6 +11,7 @@
 namespace zo {
 
 class ICtrl;
+struct LayoutScale;
 
 class Layout : public TPTree<Layout>, public _class {
 public:
@@ -31,6 +32,9 @@ public:
     float weight = 1.0f;        // share of the parent's remaining length
     unsigned flags = 0;         // kLeftToRight, or children top to bottom
     int fixed = 0;              // length along the parent's axis before the share
+    // The DPI the rectangles are placed at; the numbers above are 96-DPI
+    // pixels at any DPI.
+    int dpi = 96;
 
     static const unsigned kLeftToRight = 1;
 
@@ -48,15 +52,22 @@ public:
     void Need(int& width, int& height) const;
 
     // Stores the rectangle, moves the attached window there and splits it
-    // among the children.
+    // among the children (in pixels at the node's DPI).
     void SetRect(int left, int top, int width, int height);
+    // Sets the DPI of this node and its whole subtree; it applies from the
+    // next placing on.
+    void SetDpi(int newDpi);
     // Attaches a window, closing the control this node owned (if any), and
     // places it on the stored rectangle.
     void SetWindow(HWND hwnd);
 
+protected:
+    // SetRect in units of the scale (see LayoutScale).
+    void PlaceUnits(int left, int top, int width, int height, const LayoutScale& s);
+    void CreateControls(HWND owner);
+
 private:
     void PlaceWindow(int left, int top, int width, int height);
-    void CreateControls(HWND owner);
     void CloseControl();
 };
 

@@ -27,6 +27,24 @@ inline int Wrap(long long v) {
 
 } // namespace
 
+LayoutScale LayoutScale::ForDpi(int dpi) {
+    if (dpi <= 0) dpi = 96;
+    int a = 96, b = dpi;
+    while (b) {
+        int r = a % b;
+        a = b;
+        b = r;
+    }
+    return LayoutScale{96 / a, dpi / a};
+}
+
+int LayoutScale::Pixels(int units) const {
+    long long twice = 2LL * units + pixel, step = 2LL * pixel;
+    long long q = twice / step;
+    if (twice % step != 0 && twice < 0) --q;   // floor, also left of the origin
+    return static_cast<int>(q);
+}
+
 int TruncateEdge(float edge) {
     if (std::isnan(edge)) return 0;
     if (edge >= 2147483647.0f) return 2147483647;

@@ -36,6 +36,21 @@ private:
     float cursor = 0.0f;
 };
 
+// The layout's numbers (margins, fixed lengths) are written for 96 DPI. A
+// tree placed at another DPI works in units that hold both a pixel and such
+// a number exactly (at 120 DPI a pixel is 4 units and a number 5), so every
+// edge is the 96-DPI edge scaled and rounded once, however deep the tree.
+struct LayoutScale {
+    int pixel = 1;    // units per pixel
+    int number = 1;   // units per 96-DPI number
+
+    static LayoutScale ForDpi(int dpi);
+    int Units(int pixels) const { return pixels * pixel; }
+    int Number(int value) const { return value * number; }
+    // The nearest pixel (halves up).
+    int Pixels(int units) const;
+};
+
 // Converts toward zero; values beyond the int range stop at its ends.
 int TruncateEdge(float edge);
 

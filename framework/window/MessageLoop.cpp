@@ -1,6 +1,9 @@
-// The message loop: dialog navigation, accelerators and filters get each
-// message before it is translated and dispatched.
+// The message loop: the dialog window's own key handling, dialog navigation,
+// accelerators and filters get each message before it is translated and
+// dispatched.
 #include "window/MessageLoop.h"
+
+#include "window/IWnd.h"
 
 namespace zo {
 
@@ -25,6 +28,9 @@ MessageLoop* GetMessageLoop() {
 }
 
 static bool Consumed(MessageLoop* loop, MSG* m) {
+    if (loop->dialog && m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST &&
+        SendMessageW(loop->dialog, WM_PRETRANSLATE, 0, reinterpret_cast<LPARAM>(m)))
+        return true;
     if (loop->dialog && IsDialogMessageW(loop->dialog, m)) return true;
     if (loop->accelerators && TranslateAcceleratorW(m->hwnd, loop->accelerators, m)) return true;
     for (unsigned i = 0; i < loop->filters.Count(); ++i) {

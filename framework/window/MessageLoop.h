@@ -12,7 +12,7 @@ namespace zo {
 struct MessageLoop : public _class {
     typedef Function<bool, tagMSG*> Filter;   // true: the message was consumed
 
-    HWND dialog = nullptr;           // IsDialogMessageW target
+    HWND dialog = nullptr;           // IsDialogMessageW target, asked WM_PRETRANSLATE first
     HACCEL accelerators = nullptr;   // TranslateAcceleratorW table
     IntegerList<Filter*> filters;    // owned, called in order
 

@@ -1,5 +1,8 @@
-// The root of a layout tree following its view's size, content and scroll.
+// The root of a layout tree following its view's size, content, scroll and DPI.
 #include "window/TopLayout.h"
+
+#include "window/Dpi.h"
+#include "window/LayoutSplit.h"
 
 namespace zo {
 
@@ -8,39 +11,59 @@ TopLayout::~TopLayout() {
     SetView(nullptr);
 }
 
+void TopLayout::PlaceClient(int width, int height) {
+    int scrollX = 0, scrollY = 0;
+    if (view) {
+        if (width < view->contentSize.x) width = view->contentSize.x;
+        if (height < view->contentSize.y) height = view->contentSize.y;
+        if (dpi != view->dpi) SetDpi(view->dpi);
+        scrollX = view->scrollPos.x;
+        scrollY = view->scrollPos.y;
+    }
+    // The root's own margins are 96-DPI numbers like every other, so the
+    // tree is placed in units from the client area's edges.
+    LayoutScale s = LayoutScale::ForDpi(dpi);
+    PlaceUnits(s.Number(marginLeft) - s.Units(scrollX), s.Number(marginTop) - s.Units(scrollY),
+               s.Units(width) - s.Number(marginLeft + marginRight), s.Units(height) - s.Number(marginTop + marginBottom),
+               s);
+}
+
 void TopLayout::Update(HWND) {
     if (!view) return;
     RECT client;
     if (!GetClientRect(view->Handle(), &client)) return;
-    int w = static_cast<short>(client.right);
-    int h = static_cast<short>(client.bottom);
-    if (w < view->contentSize.x) w = view->contentSize.x;
-    if (h < view->contentSize.y) h = view->contentSize.y;
-    // Stored straight into the 16-bit rectangle, which Layout then applies.
-    x = static_cast<short>(marginLeft - view->scrollPos.x);
-    y = static_cast<short>(marginTop - view->scrollPos.y);
-    cx = static_cast<short>(w - marginRight - marginLeft);
-    cy = static_cast<short>(h - marginBottom - marginTop);
-    Layout::Update(view->Handle());
+    CreateControls(view->Handle());
+    PlaceClient(static_cast<short>(client.right), static_cast<short>(client.bottom));
 }
 
 void TopLayout::SetView(View* newView) {
     if (newView == view) return;
-    if (view) view->RemoveMessageHandler(WM_SIZE, WM_SIZE, this, &TopLayout::OnSize);
+    if (view) {
+        view->RemoveMessageHandler(WM_SIZE, WM_SIZE, this, &TopLayout::OnSize);
+        view->dpiEvent.Delete(view->dpiEvent.IndexOf(this, &TopLayout::OnDpi));
+    }
     view = newView;
     if (!view) return;
     view->AddMessageHandler(WM_SIZE, WM_SIZE, this, &TopLayout::OnSize);
+    view->dpiEvent.Add(this, &TopLayout::OnDpi);
+    Update(nullptr);
+}
+
+Twin32 TopLayout::MinClientSize(int atDpi) const {
+    int w = 0, h = 0;
+    Need(w, h);
+    return Twin32{ScaleToDpiUp(w + marginLeft + marginRight, atDpi), ScaleToDpiUp(h + marginTop + marginBottom, atDpi)};
+}
+
+void TopLayout::OnDpi(int newDpi, View*) {
+    SetDpi(newDpi);
+    if (limitsView) view->minClientSize = MinClientSize(newDpi);
     Update(nullptr);
 }
 
 void TopLayout::OnSize(Message* m, IWnd*) {
     if (m->wParam == SIZE_MINIMIZED) return;
-    int w = static_cast<short>(LOWORD(m->lParam));
-    int h = static_cast<short>(HIWORD(m->lParam));
-    if (w < view->contentSize.x) w = view->contentSize.x;
-    if (h < view->contentSize.y) h = view->contentSize.y;
-    SetRect(marginLeft - view->scrollPos.x, marginTop - view->scrollPos.y, w - marginRight - marginLeft,
-            h - marginBottom - marginTop);
+    PlaceClient(static_cast<short>(LOWORD(m->lParam)), static_cast<short>(HIWORD(m->lParam)));
     InvalidateRect(view->Handle(), nullptr, TRUE);
 }
 

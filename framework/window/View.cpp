@@ -4,6 +4,8 @@
 
 #include "core/Memory.h"
 #include "core/Print.h"
+#include "window/Dpi.h"
+#include "window/Font.h"
 
 namespace zo {
 
@@ -41,6 +43,31 @@ View::View() {
     AddMessageHandler(WM_PAINT, WM_PAINT, this, &View::OnPaint);
     AddMessageHandler(WM_ERASEBKGND, WM_ERASEBKGND, this, &View::OnEraseBkgnd);
     AddMessageHandler(WM_DROPFILES, WM_DROPFILES, this, &View::OnDropFiles);
+    // Before any other creation handler: they may depend on the DPI.
+    createEvent.Add(this, &View::OnCreateDpi);
+    AddMessageHandler(kDpiChanged, kDpiChanged, this, &View::OnDpiChanged);
+    AddMessageHandler(kDpiChangedAfterParent, kDpiChangedAfterParent, this, &View::OnDpiChanged);
+}
+
+void View::OnCreateDpi(IWnd*) {
+    dpi = WindowDpi(handle);
+    dpiEvent.Call(dpi, this);
+}
+
+void View::OnDpiChanged(Message* m, IWnd*) {
+    // A top-level window is told its new DPI; a child asks for it.
+    int now = m->message == kDpiChanged ? LOWORD(m->wParam) : WindowDpi(m->hwnd);
+    if (now <= 0) return;
+    dpi = now;
+    GetDefaultFont()->Rescale(dpi, m->hwnd);
+    dpiEvent.Call(dpi, this);
+    if (m->message == kDpiChanged && m->lParam) {
+        const RECT* r = reinterpret_cast<const RECT*>(m->lParam);
+        SetWindowPos(m->hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    m->result = 0;
+    m->flags |= Message::handled;
 }
 
 View::~View() {

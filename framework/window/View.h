@@ -1,7 +1,10 @@
 // View: a window of a framework class that paints itself. Painting goes
 // straight to the window, or through a client-sized off-screen image when a
 // buffered paint callback is present; the background is filled with
-// backColor; files dropped on it arrive as a list of paths.
+// backColor; files dropped on it arrive as a list of paths. A view knows its
+// DPI: when it changes, the default font of its controls is made again for
+// it, dpiEvent lets the owner scale the rest, and a top-level view then takes
+// the rectangle the system suggests.
 #pragma once
 #include "core/StringMemList.h"
 #include "window/DC.h"
@@ -22,11 +25,17 @@ public:
     Delegate<DC*, View*> paintEvent;           // direct painting otherwise
     Delegate<HDC, View*> eraseEvent;           // replaces the backColor fill
     Delegate<StringMemList*, View*> dropFilesEvent;   // needs WS_EX_ACCEPTFILES
+    // The window's DPI: raised with it once the window exists (before
+    // createEvent) and whenever it changes (before the window's new size).
+    Delegate<int, View*> dpiEvent;
+    int dpi = 96;
 
 private:
     void OnPaint(Message* m, IWnd*);
     void OnEraseBkgnd(Message* m, IWnd*);
     void OnDropFiles(Message* m, IWnd*);
+    void OnCreateDpi(IWnd*);
+    void OnDpiChanged(Message* m, IWnd*);
     void PaintBuffered(DC& target);
 };
 

@@ -1,9 +1,15 @@
-// The hand-over from the receive thread: order, the single wake, the bound.
+// The hand-over from the receive thread: order, the single wake, the bound,
+// and what a queued datagram really holds.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <thread>
 
 #include "app/DatagramQueue.h"
+#include "app/ModuleProtocol.h"
+#include "data/JsonHeap.h"
+#include "support/HeapUse.h"
 
 namespace {
 
@@ -85,4 +91,60 @@ TEST(DatagramQueue, ProducerAndConsumerThreadsLoseNothingBelowTheBound) {
     EXPECT_EQ(expected, n);
     EXPECT_TRUE(inOrder);
     EXPECT_EQ(q.TakeDropped(), 0u);
+}
+
+// The worst a datagram can do to the bound: 65 507 bytes of "[[],[],...]"
+// make a tree many times their size. What the queue holds in fact, measured
+// on the heap, stays within the bound plus one datagram.
+TEST(DatagramQueue, PendingMemoryUnderAFloodOfListsStaysWithinTheBoundPlusOneDatagram) {
+    std::string bytes = "[";
+    while (bytes.size() + 4 < 65507) bytes += "[],";
+    bytes += "[]]";
+    auto make = [&] {
+        Datagram* d = new Datagram;
+        d->length = static_cast<int>(bytes.size());
+        proto::DecodeDatagram(bytes.data(), d->length, d->text);
+        d->parsed = proto::ParseReport(d->text, d->report);
+        d->Seal();
+        return d;
+    };
+    // The heap as the queue finds it; freed trees go to the JSON block
+    // cache, which is not the queue's, so it is emptied before each look.
+    auto inUse = [] {
+        zo::JsonHeap::Trim();
+        return zotest::HeapBytesInUse();
+    };
+    size_t base = inUse();
+    Datagram* one = make();
+    ASSERT_TRUE(one->parsed);
+    const size_t oneReal = inUse() - base;
+    EXPECT_GE(one->Cost(), oneReal) << "the charge must not be below what the entry holds";
+    delete one;
+    // Nor for the other dense shapes: members, strings, numbers.
+    const std::string kept = bytes;
+    for (const char* unit : {"\"a\":0,", "\"\",", "0,"}) {
+        bool object = unit[0] == '"' && unit[1] == 'a';
+        bytes = object ? "{" : "[";
+        while (bytes.size() + 12 < 65507) bytes += unit;
+        bytes += object ? "\"z\":0}" : "0]";
+        base = inUse();
+        Datagram* d = make();
+        size_t real = inUse() - base;
+        EXPECT_TRUE(d->parsed) << unit;
+        EXPECT_GE(d->Cost(), real) << unit;
+        delete d;
+    }
+    bytes = kept;
+
+    const size_t limit = DatagramQueue::kDefaultLimit;
+    DatagramQueue q(limit);
+    base = inUse();
+    for (int i = 0; i < 60; ++i) q.Push(make());
+    const size_t pendingReal = inUse() - base;
+    printf("one datagram: %zu bytes of text, %zu bytes held, %zu charged; 60 queued: %zu held, %zu charged, "
+           "%zu kept, %u dropped\n",
+           bytes.size(), oneReal, q.PendingCost() / q.Count(), pendingReal, q.PendingCost(), q.Count(),
+           q.TakeDropped());
+    EXPECT_LE(pendingReal, limit + oneReal);
+    EXPECT_GT(q.Count(), 1u);
 }

@@ -1,6 +1,7 @@
 // The DLLs the shipped programs load: the import tables (plain and delayed)
 // of ModuleTool.exe of both builds, read from the file bytes. Every DLL must
-// come with Windows, so the program runs on a bare system.
+// come with Windows, so the program runs on a bare system, and no imported
+// function may be newer than Windows 7.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,5 +62,12 @@ TEST(Imports, BothBuildsOfTheToolImportOnlyDllsThatComeWithWindows) {
             EXPECT_TRUE(IsSystemDll(dll)) << dll << " does not come with Windows";
         }
         printf("%ls: %zu bytes, imports %s\n", b.arch, file.size(), all.c_str());
+        // Windows 7 must start it: functions newer than it (the DPI ones) are
+        // looked up at run time, never imported. GetDeviceCaps is how every
+        // DPI reaches the program when they are missing.
+        EXPECT_NE(std::find(imports.functions.begin(), imports.functions.end(), "GetDeviceCaps"),
+                  imports.functions.end()) << "the imported names were misread";
+        for (const std::string& f : imports.functions)
+            EXPECT_EQ(f.find("Dpi"), std::string::npos) << f << " is newer than Windows 7";
     }
 }

@@ -9,6 +9,7 @@
 #include "core/Print.h"
 #include "support/Child.h"
 #include "support/TraceSink.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -30,21 +31,95 @@ std::wstring ScreenRow(HANDLE out, SHORT width, SHORT y) {
     return text.substr(0, text.find_last_not_of(L' ') + 1);
 }
 
-std::wstring ConsoleState() {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+std::wstring ConsoleState(COORD* at = nullptr) {
+    HANDLE out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
     CONSOLE_SCREEN_BUFFER_INFO info = {};
     GetConsoleScreenBufferInfo(out, &info);
     COORD cursor = info.dwCursorPosition;
-    return ScreenRow(out, info.dwSize.X, 0) + L"|" + ScreenRow(out, info.dwSize.X, 1) + L"|" +
-           std::to_wstring(cursor.X) + L"," + std::to_wstring(cursor.Y);
+    if (at) *at = cursor;
+    std::wstring state = ScreenRow(out, info.dwSize.X, 0) + L"|" + ScreenRow(out, info.dwSize.X, 1) + L"|" +
+                         std::to_wstring(cursor.X) + L"," + std::to_wstring(cursor.Y);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    return state;
 }
 
 ZO_CHILD_ROLE(print_to_console) {
     if (argc < 1 || GetConsoleWindow()) return 2;       // must start without a console
     zo::Print(L"%s", L"abc");
     zo::PrintA("%s %d", "\xCD\xF8\xC2\xE7", 5);
-    Report(argv[0], ConsoleState());
+    if (!zo::FlushConsole(10000)) return 3;
+    // A window program's console is a helper process's: this one has none.
+    if (GetConsoleWindow() || !zo::TraceConsoleProcess()) return 4;
+    // The helper opens its console once it runs.
+    if (!zotest::WaitUntil([] { return AttachConsole(zo::TraceConsoleProcess()) != FALSE; }, 10000)) return 5;
+    std::wstring state;
+    COORD at = {};
+    zotest::WaitUntil([&] {
+        state = ConsoleState(&at);
+        return at.Y >= 2;
+    }, 10000);
+    Report(argv[0], state);
     return 0;
+}
+
+// Ctrl+C and Ctrl+Break in the trace console reach only the helper, which
+// ignores them; closing the console ends the helper, and the program is
+// asked to close its windows (its exit code here says it was).
+LRESULT CALLBACK QuitOnClose(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CLOSE) {
+        PostQuitMessage(9);
+        return 0;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+BOOL WINAPI IgnoreEvery(DWORD) { return TRUE; }
+
+ZO_CHILD_ROLE(console_events) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = QuitOnClose;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ConsoleTest.Closing";
+    RegisterClassW(&wc);
+    HWND wnd = CreateWindowExW(0, wc.lpszClassName, L"closing", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+    zo::Print(L"%s", L"line");
+    if (!zo::FlushConsole(10000) || !zo::TraceConsoleProcess()) return 3;
+    HANDLE helper = OpenProcess(SYNCHRONIZE, FALSE, zo::TraceConsoleProcess());
+    if (!helper || !zotest::WaitUntil([] { return AttachConsole(zo::TraceConsoleProcess()) != FALSE; }, 10000))
+        return 4;
+    // Sent to every process of the console, this one too, which ignores them.
+    SetConsoleCtrlHandler(IgnoreEvery, TRUE);
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0);
+    HWND shown = GetConsoleWindow();
+    if (!shown) return 5;
+    // The helper still runs: a line printed after the breaks shows.
+    zo::Print(L"%s", L"after the breaks");
+    std::wstring state;
+    bool shownLine = zotest::WaitUntil([&] {
+        state = ConsoleState();
+        return state.find(L"after the breaks") != std::wstring::npos;
+    }, 10000);
+    FreeConsole();
+    if (!shownLine || WaitForSingleObject(helper, 0) != WAIT_TIMEOUT) return 6;
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(helper, 10000) != WAIT_OBJECT_0) return 7;
+    MSG m;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 10000) {
+        if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_QUIT) {
+                DestroyWindow(wnd);
+                return static_cast<int>(m.wParam);
+            }
+            DispatchMessageW(&m);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        }
+    }
+    return 8;
 }
 
 ZO_CHILD_ROLE(console_object) {
@@ -102,6 +177,12 @@ protected:
 TEST_F(ConsoleChild, FirstLineOpensAConsoleAndEveryLineEndsWithCrLf) {
     // "abc" CR LF is five characters: the cursor ends at the start of row 2.
     EXPECT_EQ(L"abc|网络 5|0,2", Run("print_to_console"));
+}
+
+TEST_F(ConsoleChild, BreaksInTheTraceConsoleEndNothingAndItsCloseAsksTheProgramToClose) {
+    zotest::Child child;
+    ASSERT_TRUE(child.Start("console_events", L"", false, DETACHED_PROCESS));
+    EXPECT_EQ(child.Wait(30000), 9u);
 }
 
 TEST_F(ConsoleChild, ShowAllocatesOnceAndTakesAnExistingConsolesHandles) {

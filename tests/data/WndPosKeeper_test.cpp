@@ -48,6 +48,23 @@ TEST(RestoredRect, LeftAndTopMoveThenRightAndBottomSizeFromTheNewEdges) {
     EXPECT_EQ(Rect32(INT_MAX - 5, 0, INT_MAX, 10), Rect32(zo::RestoredRect(atEdge, saved, 4)));
 }
 
+// A place on no monitor moves onto the work area, its size kept; one larger
+// than the area keeps its left and top edges on it.
+TEST(OntoWorkArea, MovesThePlaceInsideKeepingItsSize) {
+    const RECT work = {0, 30, 1024, 768};
+    const struct {
+        RECT r;
+        Rect32 expected;
+    } cases[] = {
+        {{100, 100, 500, 400}, Rect32(100, 100, 500, 400)},          // inside: unchanged
+        {{-5000, -5000, -4360, -4520}, Rect32(0, 30, 640, 510)},     // far up and left
+        {{3000, 2000, 3640, 2480}, Rect32(384, 288, 1024, 768)},     // far down and right
+        {{-100, 500, 540, 980}, Rect32(0, 288, 640, 768)},           // across two edges
+        {{-50, -50, 1950, 1150}, Rect32(0, 30, 2000, 1230)},         // larger than the area
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.expected, Rect32(zo::OntoWorkArea(c.r, work)));
+}
+
 // A main window as the tool makes one: a frame registered under a name, at
 // the default position (200,200)-(700,500), never shown unless a test does.
 struct Remembered : zo::Frame {

@@ -1,6 +1,6 @@
 // The DLLs a Windows program names in its import tables, plain and delayed,
-// read from the file's bytes (PE32 and PE32+); for the import test and the
-// size benchmark alike, so header-only.
+// and the functions of the plain table, read from the file's bytes (PE32 and
+// PE32+); for the import test and the size benchmark alike, so header-only.
 #pragma once
 #include <algorithm>
 #include <cctype>
@@ -30,6 +30,7 @@ struct PeImports {
     unsigned machine = 0;
     unsigned magic = 0;   // 0x10B: PE32, 0x20B: PE32+
     std::vector<std::string> dlls;   // lower case, in table order, plain then delayed
+    std::vector<std::string> functions;   // imported by name, plain table, as written
 };
 
 // False when the bytes are no PE image or a table points outside the file.
@@ -82,6 +83,25 @@ inline bool ReadImports(const std::string& file, PeImports& out) {
             std::string dll;
             if (!name(nameRva, dll)) return false;
             out.dlls.push_back(dll);
+            if (k.index != 1) continue;
+            // The names of the plain table: its lookup array (first field, or
+            // the address array when absent) ends with a zero entry; an
+            // entry with the top bit clear points at a hint and a name.
+            unsigned long lookup = r.U32(at) ? r.U32(at) : r.U32(at + 16);
+            unsigned width = out.magic == 0x20B ? 8 : 4;
+            size_t entry = 0;
+            if (!fileOffset(lookup, entry)) return false;
+            for (;; entry += width) {
+                unsigned long long v = r.Read(entry, width);
+                if (!r.ok) return false;
+                if (!v) break;
+                if (v >> (8 * width - 1)) continue;   // by ordinal
+                size_t hint = 0;
+                if (!fileOffset(static_cast<unsigned long>(v) + 2, hint)) return false;
+                std::string function;
+                for (; hint < file.size() && file[hint]; ++hint) function += file[hint];
+                out.functions.push_back(function);
+            }
         }
     }
     return r.ok;

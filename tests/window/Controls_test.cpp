@@ -84,13 +84,15 @@ TEST_F(ControlsTest, EachKindMakesItsSystemClassWithTheControlDefaults) {
     zo::Label label;
     ICtrl* all[] = {&edit, &button, &group, &label};
     const wchar_t* classes[] = {L"edit", L"button", L"button", L"static"};
+    // Only controls that take input are tab stops.
+    const DWORD tabStop[] = {WS_TABSTOP, WS_TABSTOP, 0, 0};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
         HWND h = all[i]->Create(parent);
         ASSERT_TRUE(h);
         EXPECT_EQ(h, all[i]->Handle());
         EXPECT_EQ(0, _wcsicmp(classes[i], ClassName(h).c_str()));
-        EXPECT_EQ(WS_CHILD | WS_VISIBLE | WS_TABSTOP, Style(h) & (WS_CHILD | WS_VISIBLE | WS_TABSTOP));
+        EXPECT_EQ(WS_CHILD | WS_VISIBLE | tabStop[i], Style(h) & (WS_CHILD | WS_VISIBLE | WS_TABSTOP));
         EXPECT_EQ(parent.Handle(), GetParent(h));
         RECT r;
         ASSERT_TRUE(all[i]->GetRect(r));

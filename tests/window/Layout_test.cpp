@@ -1,7 +1,7 @@
 // The layout tree: exact rectangles of nodes without windows (axes, margins,
-// weights, 16-bit storage, deep trees, repeatable results), then the same
-// arrangement applied to real child windows, owned controls, and a root that
-// follows its view's size, content and scroll position.
+// weights, 16-bit storage, deep trees, scaling to a DPI, repeatable results),
+// then the same arrangement applied to real child windows, owned controls,
+// and a root that follows its view's size, content and scroll position.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,8 +10,10 @@
 #include "support/Host.h"
 #include "support/Pump.h"
 #include "window/Button.h"
+#include "window/Dpi.h"
 #include "window/Edit.h"
 #include "window/Frame.h"
+#include "window/LayoutSplit.h"
 #include "window/TopLayout.h"
 
 namespace {
@@ -143,6 +145,54 @@ void Collect(const Layout* n, std::vector<Box>& out) {
 void UpdateEach(Layout* n) {
     n->Update(nullptr);
     for (unsigned i = 0; i < n->Count(); ++i) UpdateEach(n->Element(i));
+}
+
+// Ten rows of ten children, three levels deep, with odd margins and fixed
+// lengths: at every DPI each edge is the 96-DPI edge scaled and rounded once
+// (rounding each number apart would drift by up to half a pixel a child).
+TEST(LayoutNodes, AtAnyDpiEveryEdgeIsThe96DpiEdgeScaledWithoutDrift) {
+    auto build = [](Layout& root) {
+        root.flags = 0;
+        for (int r = 0; r < 10; ++r) {
+            Layout* row = AddChild(root, 31, 0.0f);
+            row->flags = Layout::kLeftToRight;
+            Margins(row, 5, 7, 3, 1);
+            for (int c = 0; c < 10; ++c) {
+                Layout* cell = AddChild(*row, 13 + c, 0.0f);
+                Margins(cell, 10 + c % 3, 3, 1, 2);
+                AddChild(*cell, 0, 1.0f)->marginLeft = 1;
+            }
+        }
+    };
+    // Roots with 10-pixel margins on a client area of 2020 x 420, as a
+    // window's root is placed.
+    auto place = [&](zo::TopLayout& root, int dpi) {
+        build(root);
+        Margins(&root, 10, 10, 10, 10);
+        root.SetDpi(dpi);
+        root.PlaceClient(zo::ScaleToDpi(2020, dpi), zo::ScaleToDpi(420, dpi));
+    };
+    auto expectScaled = [](const Layout* want, const Layout* got, int dpi) {
+        EXPECT_EQ(got->x, zo::ScaleToDpi(want->x, dpi));
+        EXPECT_EQ(got->y, zo::ScaleToDpi(want->y, dpi));
+        EXPECT_EQ(got->x + got->cx, zo::ScaleToDpi(want->x + want->cx, dpi));
+        EXPECT_EQ(got->y + got->cy, zo::ScaleToDpi(want->y + want->cy, dpi));
+    };
+    zo::TopLayout base;
+    place(base, 96);
+    EXPECT_EQ(Stored(base.Element(9)->Element(9)), (Box{286, 371, 22, 26}));
+    for (int dpi : {96, 120, 144, 168, 192, 240}) {
+        SCOPED_TRACE(dpi);
+        zo::TopLayout scaled;
+        place(scaled, dpi);
+        for (unsigned r = 0; r < 10; ++r)
+            for (unsigned c = 0; c < 10; ++c) {
+                const Layout* cell96 = base.Element(r)->Element(c);
+                const Layout* cell = scaled.Element(r)->Element(c);
+                expectScaled(cell96, cell, dpi);
+                expectScaled(cell96->Element(0), cell->Element(0), dpi);
+            }
+    }
 }
 
 TEST(LayoutNodes, ArrangingAgainGivesIdenticalRectangles) {

@@ -1,0 +1,276 @@
+// ModuleCli's figures on the private test network, each against a baseline
+// measured in the same run:
+//   scan: every simulated module of the tool's /24 (.11 to .254) listed by
+//     ModuleCli scan (broadcast, then the sweep); the time to its last row
+//     against the time the window's sweep (the window's own host order,
+//     one request per 50 ms, run here on the protocol code) takes to its
+//     last reply; goal at most 0.1 x, and every module found;
+//   loss: the same modules losing 10 % of requests and of replies: found by
+//     scan --passes 3 (goal at least 99 %) against one pass of the window's
+//     sweep (expect about 81 %);
+//   apply: a file changing the port of 100 modules, applied and verified;
+//     its run time against 100 x the interval x 2 (goal at most 1.2 x).
+// It starts the simulator and the program itself. Needs the module
+// addresses: scripts/netns-run --modules 254 --first 198.51.100.11.
+#include <atomic>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BenchClock.h"
+#include "app/ModuleProtocol.h"
+#include "net/Socket.h"
+
+namespace {
+
+const int kModules = 244;   // .11 to .254
+const int kApplied = 100;
+const double kInterval = 0.050;
+
+std::wstring Beside(const wchar_t* name) {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring TempFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring f = std::wstring(temp) + L"zo-bench-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+    CreateDirectoryW(f.c_str(), nullptr);
+    return f;
+}
+
+// module_sim in a folder of its own; stopped on destruction.
+class Simulator {
+public:
+    ~Simulator() { Stop(); }
+    bool Start(const std::wstring& args) {
+        folder = TempFolder(L"sim");
+        DeleteFileW((folder + L"\\ready").c_str());
+        DeleteFileW((folder + L"\\stop").c_str());
+        std::wstring line = L"\"" + Beside(L"module_sim.exe") + L"\" --ready \"" + folder + L"\\ready\" --stop \"" +
+                            folder + L"\\stop\" " + args;
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
+            return false;
+        CloseHandle(pi.hThread);
+        process = pi.hProcess;
+        for (double start = BenchNow(); BenchNow() - start < 30; Sleep(5)) {
+            if (Exists(folder + L"\\ready")) return true;
+            if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return false;
+        }
+        return false;
+    }
+    void Stop() {
+        if (!process) return;
+        HANDLE f = CreateFileW((folder + L"\\stop").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+        CloseHandle(process);
+        process = nullptr;
+        DeleteFileW((folder + L"\\ready").c_str());
+        DeleteFileW((folder + L"\\stop").c_str());
+    }
+
+private:
+    HANDLE process = nullptr;
+    std::wstring folder;
+};
+
+struct Found {
+    int modules = 0;
+    double last = 0;   // seconds from the start to the last new module
+    double total = 0;
+};
+
+// The window's sweep: one request to each host .1 to .254 of the local /24,
+// 50 ms apart, from a socket of its own; replies taken on port 6643.
+Found WindowSweep() {
+    Found f;
+    zo::StartWinsock();
+    zo::Socket receiver, sender;
+    receiver.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sender.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    zo::SOCKADDR at;
+    at.SetIp(zo::IP(htonl(INADDR_ANY)));
+    at.SetPortW(proto::kToolPort);
+    if (!receiver.Bind(at)) {
+        printf("window sweep: port 6643 is taken\n");
+        return f;
+    }
+    std::set<std::string> macs;
+    std::atomic<bool> stop(false);
+    double start = BenchNow();
+    std::thread receive([&] {
+        char buffer[65536];
+        while (!stop) {
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(receiver.Handle(), &set);
+            timeval tv = {0, 20000};
+            if (select(0, &set, nullptr, nullptr, &tv) <= 0) continue;
+            int n = receiver.Receive(buffer, sizeof(buffer), 0);
+            if (n <= 0) continue;
+            zo::String text;
+            proto::DecodeDatagram(buffer, n, text);
+            zo::Json report;
+            if (!proto::ParseReport(text, report)) continue;
+            ModleParam p;
+            proto::ReadReport(report, p);
+            zo::Memory<char> mac;
+            p.mac.ToMultiByte(mac);
+            if (macs.insert(mac.data ? mac.data : "").second) f.last = BenchNow() - start;
+        }
+    });
+    zo::IP local = proto::LocalAddress();
+    for (unsigned k = 1; k <= 254; ++k) {
+        zo::SOCKADDR to;
+        to.SetIp(proto::SweepHost(local, k));
+        to.SetPortW(proto::kModulePort);
+        sender.SendTo(proto::kReadRequest, 19, 0, to, zo::SOCKADDR::Size());
+        Sleep(50);
+    }
+    Sleep(1000);   // the last replies
+    stop = true;
+    receive.join();
+    f.total = BenchNow() - start;
+    f.modules = static_cast<int>(macs.size());
+    receiver.Close();
+    sender.Close();
+    WSACleanup();
+    return f;
+}
+
+// Runs ModuleCli with args, its output read through a pipe; the time of each
+// line of output that starts with a mac ("5C:"), and the exit code.
+Found RunCli(const std::wstring& args, DWORD* code, std::string* output = nullptr) {
+    Found f;
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    CreatePipe(&read, &write, &sa, 0);
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = write;
+    si.hStdError = write;
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = L"\"" + Beside(L"ModuleCli.exe") + L"\" " + args;
+    double start = BenchNow();
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(read);
+        CloseHandle(write);
+        *code = 99;
+        return f;
+    }
+    CloseHandle(write);
+    std::string text, pending;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(read, buffer, sizeof(buffer), &n, nullptr) && n) {
+        double now = BenchNow() - start;
+        pending.append(buffer, n);
+        size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            if (pending.compare(0, 3, "5C:") == 0) {
+                ++f.modules;
+                f.last = now;
+            }
+            text += pending.substr(0, end + 1);
+            pending.erase(0, end + 1);
+        }
+    }
+    WaitForSingleObject(pi.hProcess, 60000);
+    f.total = BenchNow() - start;
+    GetExitCodeProcess(pi.hProcess, code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(read);
+    if (output) *output = text + pending;
+    return f;
+}
+
+int Goal(const char* name, bool met) {
+    printf("%s goal: %s\n", name, met ? "met" : "NOT met");
+    return met ? 0 : 1;
+}
+
+const char kNeeds[] = "needs the module addresses (scripts/netns-run --modules 254 --first 198.51.100.11)";
+
+int Scan() {
+    Simulator sim;
+    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11")) {
+        printf("scan: the simulator did not start; this benchmark %s\n", kNeeds);
+        return Goal("scan", false);
+    }
+    Found window = WindowSweep();
+    DWORD code = 0;
+    Found cli = RunCli(L"scan --format csv --quiet", &code);
+    printf("scan: window's sweep listed %d of %d modules, the last after %.2f s (sweep %.2f s)\n", window.modules,
+           kModules, window.last, window.total);
+    printf("scan: ModuleCli scan listed %d of %d, the last after %.3f s (run %.2f s, exit %lu); ratio %.3f\n",
+           cli.modules, kModules, cli.last, cli.total, code, window.last > 0 ? cli.last / window.last : 0.0);
+    return Goal("scan: all found, last listed at most 0.1 x the window's sweep",
+                cli.modules == kModules && window.last > 0 && cli.last <= 0.1 * window.last);
+}
+
+int Loss() {
+    Simulator sim;
+    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11 --drop 10 --seed 18")) {
+        printf("loss: the simulator did not start; this benchmark %s\n", kNeeds);
+        return Goal("loss", false);
+    }
+    Found window = WindowSweep();
+    DWORD code = 0;
+    Found cli = RunCli(L"scan --format csv --quiet --passes 3", &code);
+    printf("loss: 10 %% of requests and of replies lost; window's one sweep found %d of %d (%.1f %%)\n", window.modules,
+           kModules, 100.0 * window.modules / kModules);
+    printf("loss: ModuleCli scan --passes 3 found %d of %d (%.1f %%) in %.2f s (exit %lu)\n", cli.modules, kModules,
+           100.0 * cli.modules / kModules, cli.total, code);
+    return Goal("loss: at least 99 % found", cli.modules * 100 >= 99 * kModules);
+}
+
+int Apply() {
+    Simulator sim;
+    if (!sim.Start(L"--modules " + std::to_wstring(kApplied) + L" --first 198.51.100.11")) {
+        printf("apply: the simulator did not start; this benchmark %s\n", kNeeds);
+        return Goal("apply", false);
+    }
+    std::wstring file = TempFolder(L"apply") + L"\\ports.csv";
+    std::string text = "mac,port\r\n";
+    for (int i = 0; i < kApplied; ++i) {
+        char row[64];
+        snprintf(row, sizeof(row), "5C:CF:7F:00:%02X:%02X,%d\r\n", ((i + 1) >> 8) & 255, (i + 1) & 255, 20000 + i);
+        text += row;
+    }
+    HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+    CloseHandle(f);
+    DWORD code = 0;
+    std::string out;
+    Found run = RunCli(L"apply \"" + file + L"\" --quiet", &code, &out);
+    DeleteFileW(file.c_str());
+    double budget = kApplied * kInterval * 2;
+    bool all = out.find("taken 100, differs 0, not found 0, bad row 0") != std::string::npos;
+    printf("apply: %d modules, %s (exit %lu) in %.2f s; 100 x %.0f ms x 2 = %.1f s; ratio %.2f\n", kApplied,
+           all ? "all taken" : "NOT all taken", code, run.total, kInterval * 1000, budget, run.total / budget);
+    return Goal("apply: all taken in at most 1.2 x 100 x interval x 2", all && code == 0 && run.total <= 1.2 * budget);
+}
+
+} // namespace
+
+int main() {
+    int failed = Scan();
+    failed |= Loss();
+    failed |= Apply();
+    return failed;
+}

@@ -1,0 +1,148 @@
+// The window at 96, 120, 144 and 192 DPI: the real program started under
+// each of the prefix's LogPixels places every control where the 96-DPI
+// program has it, scaled, inside its client area, with its fonts scaled;
+// and a window told that its DPI changed takes the suggested rectangle and
+// lays itself out again.
+// ZO_TEST_RUN_SERIAL: it changes the shared prefix's DPI (and puts 96 back)
+// and the windows bind port 6643.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "support/AppWindow.h"
+#include "support/Simulator.h"
+#include "support/TestNetwork.h"
+#include "window/Dpi.h"
+
+namespace {
+
+// The prefix's DPI for programs started from now on; 96 again on every path
+// out of the scope.
+class LogPixels {
+public:
+    explicit LogPixels(DWORD dpi) { ok = Set(dpi); }
+    ~LogPixels() { Set(96); }
+    bool ok = false;
+
+private:
+    static bool Set(DWORD dpi) {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                               sizeof(dpi)) == ERROR_SUCCESS;
+    }
+};
+
+struct Control {
+    std::wstring className;
+    RECT at;       // in the client area
+    int font;      // pixel height, asked of the control itself
+};
+
+struct Shot {
+    RECT client = {};
+    std::vector<Control> controls;   // in creation order
+};
+
+Shot Measure(HWND window) {
+    Shot s;
+    GetClientRect(window, &s.client);
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        Control k;
+        wchar_t cls[32] = {};
+        GetClassNameW(c, cls, 32);
+        k.className = cls;
+        GetWindowRect(c, &k.at);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&k.at), 2);
+        DWORD_PTR height = 0;
+        SendMessageTimeoutW(c, zo::WM_GETFONTHEIGHT, 0, 0, SMTO_NORMAL, 5000, &height);
+        k.font = static_cast<int>(height);
+        s.controls.push_back(k);
+    }
+    return s;
+}
+
+// Starts the program with no saved place under the prefix's present DPI.
+bool MeasureProgram(Shot& shot) {
+    std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
+    DeleteFileW(config.c_str());
+    zotest::Program tool;
+    if (!tool.Start()) return false;
+    shot = Measure(tool.window);
+    bool closed = tool.Close(5000) == 0;
+    DeleteFileW(config.c_str());
+    return closed;
+}
+
+bool IsCombo(const Control& c) { return _wcsicmp(c.className.c_str(), L"ComboBox") == 0; }
+
+// Every control of `got` is that of `base` (96 DPI) scaled to dpi, within a
+// pixel of rounding (a drop-down box's height follows its font), inside the
+// client area, its font scaled.
+void ExpectScaled(const Shot& base, const Shot& got, int dpi) {
+    SCOPED_TRACE(dpi);
+    EXPECT_EQ(got.client.right, zo::ScaleToDpiUp(base.client.right, dpi));
+    EXPECT_EQ(got.client.bottom, zo::ScaleToDpiUp(base.client.bottom, dpi));
+    ASSERT_EQ(got.controls.size(), base.controls.size());
+    for (size_t i = 0; i < base.controls.size(); ++i) {
+        const Control& b = base.controls[i];
+        const Control& g = got.controls[i];
+        SCOPED_TRACE(i);
+        const LONG want[] = {zo::ScaleToDpi(b.at.left, dpi), zo::ScaleToDpi(b.at.top, dpi),
+                             zo::ScaleToDpi(b.at.right, dpi), zo::ScaleToDpi(b.at.bottom, dpi)};
+        const LONG have[] = {g.at.left, g.at.top, g.at.right, g.at.bottom};
+        for (int e = 0; e < (IsCombo(g) ? 3 : 4); ++e) EXPECT_LE(std::labs(have[e] - want[e]), 1L) << "edge " << e;
+        EXPECT_TRUE(g.at.left >= 0 && g.at.top >= 0 && g.at.right <= got.client.right &&
+                    g.at.bottom <= got.client.bottom);
+        EXPECT_EQ(g.font, zo::ScaleToDpi(b.font, dpi));
+    }
+}
+
+} // namespace
+
+TEST(Dpi, TheProgramScalesItsLayoutSmallestSizeAndFontsToTheDisplaysDpi) {
+    ZO_REQUIRE_TEST_NETWORK();
+    Shot base;
+    {
+        LogPixels at96(96);
+        ASSERT_TRUE(at96.ok);
+        ASSERT_TRUE(MeasureProgram(base));
+    }
+    ASSERT_EQ(base.controls.size(), 21u);
+    EXPECT_EQ(base.client.right, 720);
+    EXPECT_EQ(base.client.bottom, 540);
+    // The two fonts at 96 DPI: 20 pixels, 16 on the two small buttons.
+    int small = 0;
+    for (const Control& c : base.controls) small += c.font == 16;
+    EXPECT_EQ(small, 2);
+    for (int dpi : {120, 144, 192}) {
+        LogPixels scaled(static_cast<DWORD>(dpi));
+        ASSERT_TRUE(scaled.ok);
+        Shot got;
+        ASSERT_TRUE(MeasureProgram(got)) << dpi;
+        ExpectScaled(base, got, dpi);
+    }
+}
+
+TEST(Dpi, AWindowToldOfANewDpiTakesTheSuggestedRectangleAndLaysItselfOutAgain) {
+    apptest::TraceSink trace;
+    MainFrm* frame = new MainFrm;
+    ASSERT_NE(apptest::ShowFrame(*frame, 720, 540), nullptr);
+    int before = frame->dpi;
+    Shot base = Measure(frame->Handle());
+    for (int dpi : {144, 120, 192, before}) {
+        // The system suggests the window scaled about its place.
+        RECT frameRect = {0, 0, zo::ScaleToDpi(720, dpi), zo::ScaleToDpi(540, dpi)};
+        AdjustWindowRectEx(&frameRect, static_cast<DWORD>(GetWindowLongW(frame->Handle(), GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(frame->Handle(), GWL_EXSTYLE)));
+        OffsetRect(&frameRect, 40 - frameRect.left, 30 - frameRect.top);
+        SendMessageW(frame->Handle(), zo::kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frameRect));
+        zotest::PumpMessages();
+        RECT now;
+        GetWindowRect(frame->Handle(), &now);
+        EXPECT_TRUE(EqualRect(&now, &frameRect)) << dpi;
+        EXPECT_EQ(frame->minClientSize, zo::Twin32(zo::ScaleToDpiUp(720, dpi), zo::ScaleToDpiUp(540, dpi)));
+        Shot got = Measure(frame->Handle());
+        ExpectScaled(base, got, dpi);
+    }
+    delete frame;
+}

@@ -1,0 +1,228 @@
+// Using the window as people do: the keyboard (Tab and Shift+Tab through the
+// controls that take input, Enter in the address field reads that module,
+// Enter elsewhere does nothing), the search button telling how far a search
+// is, a sweep whose stop signal has no event, and a module list whose
+// drop-down shows whole macs.
+// ZO_TEST_RUN_SERIAL: the windows bind port 6643, the modules their addresses,
+// and the keys go to the one foreground window.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "support/AppWindow.h"
+#include "support/Simulator.h"
+#include "support/TestNetwork.h"
+#include "support/Wait.h"
+
+namespace {
+
+std::vector<HWND> Children(HWND window) {
+    std::vector<HWND> out;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
+    return out;
+}
+
+// The index (in creation order) of the control that has the keyboard focus
+// in window's thread; a drop-down box's text field counts as the box. -1
+// when none of them has it.
+int FocusIndex(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus) return -1;
+    std::vector<HWND> all = Children(window);
+    for (size_t i = 0; i < all.size(); ++i)
+        if (info.hwndFocus == all[i] || GetParent(info.hwndFocus) == all[i]) return static_cast<int>(i);
+    return -1;
+}
+
+void Key(WORD vk, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof(in));
+}
+
+// Presses a key (with Shift held when asked) as the user does, with the
+// window in the foreground.
+void Press(HWND window, WORD vk, bool shift = false) {
+    if (GetForegroundWindow() != window) {
+        SetForegroundWindow(window);
+        zotest::WaitUntil([&] { return GetForegroundWindow() == window; });
+    }
+    if (shift) Key(VK_SHIFT, false);
+    Key(vk, false);
+    Key(vk, true);
+    if (shift) Key(VK_SHIFT, true);
+}
+
+// Presses Tab and waits until the focus has moved; the new index.
+int TabFrom(HWND window, int from, bool shift) {
+    Press(window, VK_TAB, shift);
+    int now = from;
+    zotest::WaitUntil([&] { return (now = FocusIndex(window)) != from; }, 3000);
+    return now;
+}
+
+std::wstring Text(HWND h) {
+    wchar_t buf[64] = {};
+    DWORD_PTR n = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, 5000, &n);
+    return buf;
+}
+
+// Creation order of the controls that take input: the module list, search,
+// baud rates, hosts, port, access points, their refresh, password, address,
+// refresh, save.
+const int kTabOrder[] = {0, 2, 5, 9, 10, 13, 14, 16, 18, 19, 20};
+const int kTabStops = sizeof(kTabOrder) / sizeof(kTabOrder[0]);
+const int kAddress = 8, kSave = 10;   // places in kTabOrder
+
+} // namespace
+
+class ProgramInUse : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZO_REQUIRE_TEST_NETWORK();
+        ASSERT_TRUE(sim.Start(L"--modules 3"));
+        ASSERT_TRUE(tool.Start());
+        controls = Children(tool.window);
+        ASSERT_EQ(controls.size(), 21u);
+    }
+    void TearDown() override { EXPECT_EQ(tool.Close(5000), 0u); }
+
+    zotest::Simulator sim;
+    zotest::Program tool;
+    std::vector<HWND> controls;
+};
+
+TEST_F(ProgramInUse, TabAndShiftTabGoThroughTheInputsInCreationOrderAndOnlyEnterInTheAddressReads) {
+    SetForegroundWindow(tool.window);
+    ASSERT_TRUE(zotest::WaitUntil([&] { return GetForegroundWindow() == tool.window; }));
+    ASSERT_TRUE(zotest::WaitUntil([&] { return FocusIndex(tool.window) == 0; })) << "the module list has the focus first";
+
+    for (int i = 1; i <= kTabStops; ++i)
+        ASSERT_EQ(TabFrom(tool.window, kTabOrder[i - 1], false), kTabOrder[i % kTabStops]) << "Tab number " << i;
+    for (int i = kTabStops - 1; i >= 0; --i)
+        ASSERT_EQ(TabFrom(tool.window, kTabOrder[(i + 1) % kTabStops], true), kTabOrder[i]) << "Shift+Tab to " << i;
+
+    // Enter in the address field reads that module.
+    SendMessageW(controls[kTabOrder[kAddress]], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"198.51.100.102"));
+    for (int i = 1; i <= kAddress; ++i) TabFrom(tool.window, kTabOrder[i - 1], false);
+    ASSERT_EQ(FocusIndex(tool.window), kTabOrder[kAddress]);
+    Press(tool.window, VK_RETURN);
+    ASSERT_TRUE(zotest::WaitUntil([&] { return SendMessageW(controls[0], CB_GETCOUNT, 0, 0) == 1; }));
+    // The report's trace opens the console, which takes the foreground: once
+    // it is there (or has not come within 5 s), back in the window the focus
+    // is where it was.
+    zotest::WaitUntil([] { return FindWindowW(L"WineConsoleClass", nullptr) != nullptr; });
+    ASSERT_TRUE(zotest::WaitUntil([&] {
+        if (GetForegroundWindow() != tool.window) SetForegroundWindow(tool.window);
+        return FocusIndex(tool.window) == kTabOrder[kAddress];
+    }));
+
+    // With that module chosen, Enter on save, on the list and on the
+    // password does nothing; Enter in the address field again reads it once
+    // more, and keys are handled in order, so the log then proves nothing
+    // was saved in between.
+    for (int i = kAddress + 1; i <= kSave; ++i) TabFrom(tool.window, kTabOrder[i - 1], false);
+    ASSERT_EQ(FocusIndex(tool.window), kTabOrder[kSave]);
+    Press(tool.window, VK_RETURN);
+    TabFrom(tool.window, kTabOrder[kSave], false);
+    Press(tool.window, VK_RETURN);
+    TabFrom(tool.window, kTabOrder[0], true);
+    TabFrom(tool.window, kTabOrder[kSave], true);
+    ASSERT_EQ(FocusIndex(tool.window), kTabOrder[kSave - 1]);
+    Press(tool.window, VK_RETURN);
+    TabFrom(tool.window, kTabOrder[kSave - 1], true);
+    ASSERT_EQ(FocusIndex(tool.window), kTabOrder[kAddress]);
+    Press(tool.window, VK_RETURN);
+    ASSERT_TRUE(sim.WaitForRecords(1));
+    ASSERT_TRUE(zotest::WaitUntil([&] { return sim.Log().size() >= 2; }));
+    auto log = sim.Log();
+    ASSERT_EQ(log.size(), 2u);
+    for (const auto& r : log) {
+        EXPECT_EQ(r.module, 1);
+        EXPECT_EQ(r.bytes, "get_net_modle_param");
+    }
+}
+
+TEST_F(ProgramInUse, TheSearchButtonCountsTheHostsAskedAtLeastOnceASecondAndReadsAsBeforeAtTheEnd) {
+    HWND search = controls[2];
+    ASSERT_EQ(Text(search), L"搜索联网模块");
+    SendMessageW(search, BM_CLICK, 0, 0);
+    using Clock = std::chrono::steady_clock;
+    auto lastChange = Clock::now();
+    std::wstring last;
+    unsigned lastCount = 0, changes = 0;
+    double longestMs = 0;
+    bool ended = zotest::WaitUntil([&] {
+        std::wstring now = Text(search);
+        if (now == last) return false;
+        auto t = Clock::now();
+        longestMs = std::max(longestMs, std::chrono::duration<double, std::milli>(t - lastChange).count());
+        lastChange = t;
+        last = now;
+        if (now == L"搜索联网模块") return true;
+        unsigned count = 0, total = 0;
+        EXPECT_EQ(swscanf(now.c_str(), L"搜索中 %u/%u", &count, &total), 2) << std::string(now.begin(), now.end());
+        EXPECT_EQ(total, 254u);
+        EXPECT_GE(count, lastCount);
+        EXPECT_FALSE(IsWindowEnabled(search));
+        lastCount = count;
+        ++changes;
+        return false;
+    }, 30000);
+    ASSERT_TRUE(ended) << "the search did not end; the button reads " << std::string(last.begin(), last.end());
+    EXPECT_TRUE(zotest::WaitUntil([&] { return IsWindowEnabled(search) != FALSE; }));
+    EXPECT_GE(lastCount, 250u);
+    EXPECT_GE(changes, 10u);
+    // Updated at least once a second (with room for a busy machine).
+    EXPECT_LT(longestMs, 1500.0);
+    EXPECT_EQ(SendMessageW(controls[0], CB_GETCOUNT, 0, 0), 3);
+}
+
+TEST(SweepWithoutStopEvent, SweepsEveryHostAndStillEndsWhenTheWindowGoes) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3"));
+    apptest::TraceSink trace;
+    MainFrm* frame = new MainFrm(false);
+    ASSERT_NE(apptest::ShowFrame(*frame), nullptr);
+    frame->searchButton.Click();
+    // The modules are hosts 101 to 103: a sweep that stopped early misses them.
+    ASSERT_TRUE(zotest::PumpUntil([&] { return frame->moduleBox.GetCount() == 3; }, 20000));
+    EXPECT_TRUE(frame->Sweeping());
+    auto start = std::chrono::steady_clock::now();
+    delete frame;
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(ms, 1000.0) << "the sweep sleeps one interval at a time and sees the window go";
+}
+
+TEST(ModuleList, ItsDropDownIsAsWideAsItsWidestMac) {
+    apptest::TraceSink trace;
+    MainFrm* frame = new MainFrm;
+    ASSERT_NE(apptest::ShowFrame(*frame), nullptr);
+    HWND box = frame->moduleBox.Handle();
+    RECT r;
+    GetWindowRect(box, &r);
+    const char* macs[] = {"5C:CF:7F:00:00:01", "5C:CF:7F:00:00:02", "5C:CF:7F:FF:FF:FF:WIDE-NAME"};
+    for (const char* mac : macs) apptest::Inject(*frame, apptest::Report(mac));
+    ASSERT_TRUE(apptest::Settle(*frame));
+    ASSERT_EQ(frame->moduleBox.GetCount(), 3);
+    HDC dc = GetDC(box);
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(box, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (const std::wstring& e : apptest::Entries(frame->moduleBox)) {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, e.c_str(), static_cast<int>(e.size()), &size);
+        widest = std::max<int>(widest, size.cx);
+    }
+    ReleaseDC(box, dc);
+    ASSERT_GT(widest, r.right - r.left) << "the entries are wider than the box itself";
+    EXPECT_GE(SendMessageW(box, CB_GETDROPPEDWIDTH, 0, 0), widest + GetSystemMetrics(SM_CXVSCROLL));
+    delete frame;
+}

@@ -1,0 +1,82 @@
+// Runs ModuleCli.exe beside the test with its standard output and error
+// redirected to files, as a script would, and gives back what it wrote
+// (UTF-8) and its exit code. Every run is bounded in time.
+#pragma once
+#include <string>
+
+#include "core/Win.h"
+#include "support/Simulator.h"
+
+namespace clitest {
+
+struct CliResult {
+    DWORD code = STILL_ACTIVE;
+    std::string out, err;
+    double seconds = 0;
+};
+
+inline std::string ReadAll(const std::wstring& path) {
+    std::string text;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return text;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(f, buffer, sizeof(buffer), &n, nullptr) && n) text.append(buffer, n);
+    CloseHandle(f);
+    return text;
+}
+
+inline std::wstring TempPath(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"zo-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+}
+
+inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
+    CliResult r;
+    std::wstring outPath = TempPath(L"out.txt"), errPath = TempPath(L"err.txt");
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = L"\"" + zotest::BesideMe(L"ModuleCli.exe") + L"\" " + args;
+    DWORD start = GetTickCount();
+    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, STILL_ACTIVE);
+        WaitForSingleObject(pi.hProcess, 5000);
+        GetExitCodeProcess(pi.hProcess, &r.code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    r.seconds = (GetTickCount() - start) / 1000.0;
+    CloseHandle(out);
+    CloseHandle(err);
+    r.out = ReadAll(outPath);
+    r.err = ReadAll(errPath);
+    DeleteFileW(outPath.c_str());
+    DeleteFileW(errPath.c_str());
+    return r;
+}
+
+// The lines of a text, CR LF or LF ended.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string l = text.substr(at, end - at);
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(l);
+        at = end + 1;
+    }
+    return lines;
+}
+
+} // namespace clitest

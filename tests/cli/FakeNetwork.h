@@ -1,0 +1,125 @@
+// A scripted network and clock for the request engine: simulated modules
+// answer through the protocol code after a delay, may lose requests, ignore
+// saves or stay silent after one; time moves only as the engine waits.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/ModuleProtocol.h"
+#include "app/cli/Clock.h"
+#include "app/cli/Transport.h"
+
+namespace clitest {
+
+struct FakeModule {
+    ModleParam record;
+    unsigned delay = 5;             // ms from request to reply
+    unsigned loseFirst = 0;         // requests lost before the first heard
+    bool ignoreSaves = false;
+    uint64_t silentAfterSave = 0;   // ms without any answer after a save
+    uint64_t silentUntil = 0;
+};
+
+struct SentRecord {
+    uint64_t at;
+    uint32_t to;
+    std::string bytes;
+    zo::IP via;
+};
+
+class FakeNetwork : public cli::Clock, public cli::Transport {
+public:
+    uint64_t Now() override { return now; }
+
+    // Module i (from 1) at 10.0.<net>.<host>, mac "M<net>-<host>".
+    FakeModule& Add(unsigned net, unsigned host) {
+        FakeModule& m = modules[Address(net, host)];
+        m.record.mac = (L"M" + std::to_wstring(net) + L"-" + std::to_wstring(host)).c_str();
+        m.record.ether_ip = zo::IP(static_cast<unsigned long>(Address(net, host)));
+        m.record.serial_rate = 115200;
+        m.record.serv_port = 8899;
+        m.record.serv_host = L"10.0.0.1";
+        return m;
+    }
+    static uint32_t Address(unsigned net, unsigned host) { return 10u | (net << 16) | (host << 24); }
+
+    bool Send(zo::IP to, const std::string& bytes, zo::IP via) override {
+        uint32_t a = static_cast<uint32_t>(to.ToLong());
+        sent.push_back({now, a, bytes, via});
+        if (a == 0xFFFFFFFFu) {
+            // A broadcast from an adapter's address stays on its /24.
+            for (auto& m : modules)
+                if (via.IsNull() || ((m.first ^ static_cast<uint32_t>(via.ToLong())) & 0xFFFFFFu) == 0)
+                    Answer(m.first, m.second, bytes);
+        } else {
+            auto it = modules.find(a);
+            if (it != modules.end()) Answer(it->first, it->second, bytes);
+        }
+        return true;
+    }
+
+    bool Receive(unsigned ms, cli::Datagram& out) override {
+        auto first = pending.begin();
+        if (first != pending.end() && first->first <= now + ms) {
+            if (first->first > now) now = first->first;
+            out = first->second;
+            pending.erase(first);
+            return true;
+        }
+        now += ms;
+        return false;
+    }
+
+    std::vector<SentRecord> SentTo(uint32_t to) const {
+        std::vector<SentRecord> out;
+        for (const auto& s : sent)
+            if (s.to == to) out.push_back(s);
+        return out;
+    }
+
+    uint64_t now = 100000;
+    std::map<uint32_t, FakeModule> modules;
+    std::vector<SentRecord> sent;
+    std::multimap<uint64_t, cli::Datagram> pending;
+
+private:
+    void Answer(uint32_t address, FakeModule& m, const std::string& bytes) {
+        if (m.loseFirst) {
+            --m.loseFirst;
+            return;
+        }
+        if (now < m.silentUntil) return;
+        std::string reply;
+        const std::string save = proto::kWriteRequest;
+        if (bytes == proto::kReadRequest) {
+            reply = Report(m);
+        } else if (bytes == proto::kApListRequest) {
+            reply = "+CWLAP:Office\n-40\nGuest\n-70\n";
+        } else if (bytes.compare(0, save.size(), save) == 0) {
+            zo::Json settings;
+            if (!m.ignoreSaves && settings.ParseMbs(bytes.data() + save.size(), static_cast<int>(bytes.size() - save.size())))
+                proto::ApplySettings(settings, m.record);
+            if (m.silentAfterSave) {
+                m.silentUntil = now + m.silentAfterSave;
+                return;
+            }
+            reply = Report(m);
+        } else {
+            return;
+        }
+        pending.insert({now + m.delay, cli::Datagram{reply, zo::IP(static_cast<unsigned long>(address))}});
+    }
+
+    static std::string Report(const FakeModule& m) {
+        zo::String text;
+        proto::WriteReport(m.record, text);
+        zo::Memory<char> bytes;
+        int n = text.ToMultiByte(bytes);
+        return std::string(bytes.data, n > 0 ? static_cast<size_t>(n) : 0);
+    }
+};
+
+} // namespace clitest

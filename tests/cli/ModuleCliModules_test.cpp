@@ -1,0 +1,170 @@
+// ModuleCli get, aps, set and apply against the simulator in the private
+// network, by address and by mac; saves that take, that are ignored, that
+// restart the module; a file with every kind of bad row; and the tool's port
+// held by another program. ZO_TEST_RUN_SERIAL: the program binds the tool's
+// port 6643, the simulator the modules' port 6646.
+#include <gtest/gtest.h>
+
+#include "CliRun.h"
+#include "app/ModuleProtocol.h"
+#include "net/Socket.h"
+#include "support/Simulator.h"
+#include "support/TestNetwork.h"
+
+using clitest::Lines;
+using clitest::RunCli;
+
+namespace {
+
+const std::wstring kFast = L" --interval 5 --timeout 400";
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Writes bytes to a file in the temporary folder; its path.
+std::wstring WriteTemp(const wchar_t* name, const std::string& bytes) {
+    std::wstring path = clitest::TempPath(name);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+    return path;
+}
+
+} // namespace
+
+TEST(ModuleCliModules, GetApsAndSetByAddressAndByMac) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3"));
+    struct Case {
+        const wchar_t* target;
+        const char* mac;
+    } cases[] = {{L"198.51.100.102", "5C:CF:7F:00:00:02"}, {L"5C:CF:7F:00:00:03", "5C:CF:7F:00:00:03"}};
+    for (const Case& c : cases) {
+        std::wstring t = c.target;
+        auto get = RunCli(L"get " + t + L" --format json" + kFast);
+        ASSERT_EQ(0u, get.code) << get.err;
+        EXPECT_TRUE(Contains(get.out, std::string("\"mac\":\"") + c.mac + "\"")) << get.out;
+
+        auto aps = RunCli(L"aps " + t + kFast);
+        ASSERT_EQ(0u, aps.code) << aps.err;
+        EXPECT_EQ((std::vector<std::string>{"办公室", "Workshop-2G", "Guest"}), Lines(aps.out));
+
+        auto set = RunCli(L"set " + t + L" port=7001 ssid=车间 pass=\"a b\"" + kFast);
+        ASSERT_EQ(0u, set.code) << set.err;
+        EXPECT_TRUE(Contains(set.out, "every value took")) << set.out;
+        auto after = RunCli(L"get " + t + L" --format csv --show-passwords" + kFast);
+        ASSERT_EQ(0u, after.code) << after.err;
+        EXPECT_TRUE(Contains(after.out, std::string(c.mac) + ",115200,198.51.100.10,7001,车间,a b,")) << after.out;
+    }
+    auto missing = RunCli(L"get 5C:CF:7F:00:09:99 --quick" + kFast);
+    EXPECT_EQ(1u, missing.code);
+    EXPECT_TRUE(Contains(missing.err, "no module with mac 5C:CF:7F:00:09:99")) << missing.err;
+    auto silent = RunCli(L"get 198.51.100.200 --retries 1" + kFast);
+    EXPECT_EQ(1u, silent.code);
+    EXPECT_TRUE(Contains(silent.err, "198.51.100.200 did not answer (2 requests)")) << silent.err;
+}
+
+TEST(ModuleCliModules, SetSaysWhetherEveryValueTook) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3 --ignore-writes 1 --restart-after-save 2:1500"));
+
+    auto ignored = RunCli(L"set 198.51.100.102 baud=9600 host=server.test" + kFast);
+    EXPECT_EQ(1u, ignored.code);
+    EXPECT_TRUE(Contains(ignored.err, "baud \"9600\" (module reports \"115200\")")) << ignored.err;
+    EXPECT_TRUE(Contains(ignored.err, "host \"server.test\" (module reports \"198.51.100.10\")")) << ignored.err;
+
+    // Silent for 1.5 s after the save: verified once it is back (the
+    // verification lasts (3 + 1) x 1000 ms).
+    auto restarts = RunCli(L"set 198.51.100.103 baud=4800 --interval 5");
+    EXPECT_EQ(0u, restarts.code) << restarts.err;
+    EXPECT_GE(restarts.seconds, 1.5);
+    bool restarted = false;
+    for (const auto& r : sim.Log()) restarted = restarted || r.event == simlog::kRestarting;
+    EXPECT_TRUE(restarted) << "the simulator never restarted: the test did not test a restart";
+
+    // Too short a verification for the restart: the module never answered.
+    auto tooShort = RunCli(L"set 198.51.100.103 baud=2400 --interval 5 --timeout 300 --retries 1");
+    EXPECT_EQ(1u, tooShort.code);
+    EXPECT_TRUE(Contains(tooShort.err, "never answered after the save")) << tooShort.err;
+
+    auto noVerify = RunCli(L"set 198.51.100.102 baud=9600 --no-verify" + kFast);
+    EXPECT_EQ(0u, noVerify.code) << noVerify.err;
+    EXPECT_TRUE(Contains(noVerify.out, "saved, not verified")) << noVerify.out;
+}
+
+TEST(ModuleCliModules, ApplyTakesTheGoodRowAndReportsEveryOther) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3"));
+    std::wstring file = WriteTemp(L"apply.csv",
+                                  "\xEF\xBB\xBF"
+                                  "mac,baud,port,ssid,ether_ip\r\n"
+                                  "5C:CF:7F:00:00:01,9600,,\"新,网\",1.2.3.4\r\n"
+                                  "5C:CF:7F:00:00:02,fast,,,\r\n"
+                                  "5C:CF:7F:00:09:99,9600,,,\r\n"
+                                  "5C:CF:7F:00:00:01,1200,,,\r\n"
+                                  "5C:CF:7F:00:00:03,,70000,,\r\n");
+    auto dry = RunCli(L"apply \"" + file + L"\" --dry-run --quick" + kFast);
+    EXPECT_EQ(1u, dry.code);
+    EXPECT_TRUE(Contains(dry.out, "line 2: 5C:CF:7F:00:00:01 (198.51.100.101): would change: baud \"115200\" -> \"9600\", ssid \"办公室\" -> \"新,网\""))
+        << dry.out;
+    auto before = RunCli(L"get 198.51.100.101 --format csv" + kFast);
+    EXPECT_TRUE(Contains(before.out, ",115200,")) << "the dry run saved: " << before.out;
+
+    auto run = RunCli(L"apply \"" + file + L"\" --quick" + kFast);
+    EXPECT_EQ(1u, run.code) << run.err;
+    auto lines = Lines(run.out);
+    ASSERT_EQ(6u, lines.size()) << run.out;
+    EXPECT_TRUE(Contains(lines[0], "line 2: 5C:CF:7F:00:00:01 (198.51.100.101): taken")) << lines[0];
+    EXPECT_EQ("line 3: bad row, skipped: baud \"fast\" is not a positive number (at most 2147483647)", lines[1]);
+    EXPECT_EQ("line 4: 5C:CF:7F:00:09:99 not found", lines[2]);
+    EXPECT_EQ("line 5: bad row, skipped: mac 5C:CF:7F:00:00:01 already on line 2", lines[3]);
+    EXPECT_EQ("line 6: bad row, skipped: port \"70000\" is not a number from 0 to 65535", lines[4]);
+    EXPECT_EQ("taken 1, differs 0, not found 1, bad row 3", lines[5]);
+    auto after = RunCli(L"scan --quick --format csv" + kFast);
+    EXPECT_TRUE(Contains(after.out, "5C:CF:7F:00:00:01,9600,198.51.100.10,8899,\"新,网\",")) << after.out;
+    EXPECT_TRUE(Contains(after.out, "5C:CF:7F:00:00:02,115200,")) << "a bad row was half-applied: " << after.out;
+    EXPECT_TRUE(Contains(after.out, "5C:CF:7F:00:00:03,115200,198.51.100.10,8901,")) << after.out;
+
+    std::wstring stray = WriteTemp(L"stray.csv", "mac,baud,colour\r\n5C:CF:7F:00:00:01,9600,red\r\n");
+    auto column = RunCli(L"apply \"" + stray + L"\"" + kFast);
+    EXPECT_EQ(2u, column.code);
+    EXPECT_TRUE(Contains(column.err, "line 1: unknown column \"colour\"")) << column.err;
+    DeleteFileW(file.c_str());
+    DeleteFileW(stray.c_str());
+}
+
+TEST(ModuleCliModules, ExportAppliesBackAsItIs) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3"));
+    std::wstring file = clitest::TempPath(L"export.csv");
+    auto exported = RunCli(L"export \"" + file + L"\" --quick" + kFast);
+    ASSERT_EQ(0u, exported.code) << exported.err;
+    std::string text = clitest::ReadAll(file);
+    EXPECT_EQ(0u, text.find("\xEF\xBB\xBFmac,baud,host,port,ssid,pass,ether_ip,ether_gate,wifi_ip,wifi_gate\r\n"));
+    EXPECT_TRUE(Contains(text, "5C:CF:7F:00:00:01,115200,198.51.100.10,8899,办公室,pass0000,198.51.100.101,")) << text;
+    auto applied = RunCli(L"apply \"" + file + L"\" --quick" + kFast);
+    EXPECT_EQ(0u, applied.code) << applied.out << applied.err;
+    EXPECT_TRUE(Contains(applied.out, "taken 3, differs 0, not found 0, bad row 0")) << applied.out;
+    DeleteFileW(file.c_str());
+}
+
+TEST(ModuleCliModules, TheToolPortHeldByAnotherProgramIsExitCode3) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zo::StartWinsock();
+    zo::Socket held;
+    ASSERT_TRUE(held.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    zo::SOCKADDR at;
+    at.SetIp(zo::IP(htonl(INADDR_ANY)));
+    at.SetPortW(proto::kToolPort);
+    ASSERT_TRUE(held.Bind(at));
+    auto r = RunCli(L"get 198.51.100.101" + kFast);
+    held.Close();
+    WSACleanup();
+    EXPECT_EQ(3u, r.code);
+    EXPECT_TRUE(Contains(r.err, "UDP port 6643")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "window")) << r.err;
+}

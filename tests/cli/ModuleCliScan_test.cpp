@@ -1,0 +1,172 @@
+// ModuleCli scan against the simulator in the private network: every
+// output form parsed back, modules on two adapters, and 254 modules behind
+// lossy links found by repeated passes. ZO_TEST_RUN_SERIAL: the program
+// binds the tool's port 6643, the simulator the modules' port 6646.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "CliRun.h"
+#include "app/cli/Csv.h"
+#include "data/Json.h"
+#include "support/Simulator.h"
+#include "support/TestNetwork.h"
+
+using clitest::Lines;
+using clitest::RunCli;
+
+namespace {
+
+// A sweep of one /24 at 5 ms takes about 1.3 s.
+const wchar_t kFast[] = L" --interval 5 --timeout 500";
+
+std::string Mac(int i) {
+    char mac[32];
+    snprintf(mac, sizeof(mac), "5C:CF:7F:00:%02X:%02X", ((i + 1) >> 8) & 255, (i + 1) & 255);
+    return mac;
+}
+
+std::vector<std::string> Split(const std::string& line) {
+    std::vector<std::string> cells;
+    size_t at = 0;
+    while (at < line.size()) {
+        size_t end = line.find("  ", at);
+        if (end == std::string::npos) end = line.size();
+        std::string cell = line.substr(at, end - at);
+        if (!cell.empty()) cells.push_back(cell);
+        at = line.find_first_not_of(' ', end);
+        if (at == std::string::npos) break;
+    }
+    return cells;
+}
+
+} // namespace
+
+TEST(ModuleCliScan, ThreeModulesInEveryFormParseBackToTheSameData) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3"));
+    const char* ssids[] = {"办公室", "Workshop-2G", "Guest"};
+
+    auto table = RunCli(L"scan --adapter 198.51.100.10" + std::wstring(kFast));
+    ASSERT_EQ(0u, table.code) << table.err;
+    EXPECT_EQ("", table.err) << "progress is for a console, not for a redirect";
+    auto lines = Lines(table.out);
+    ASSERT_EQ(4u, lines.size()) << table.out;
+    EXPECT_EQ((std::vector<std::string>{"MAC", "ETHERNET", "WIFI", "SERVER", "BAUD", "ACCESS POINT"}), Split(lines[0]));
+    for (int i = 0; i < 3; ++i) {
+        auto cells = Split(lines[1 + i]);
+        ASSERT_EQ(6u, cells.size()) << lines[1 + i];
+        EXPECT_EQ(Mac(i), cells[0]);
+        EXPECT_EQ("198.51.100.10" + std::to_string(1 + i), cells[1]);
+        EXPECT_EQ("198.51.100.10:" + std::to_string(8899 + i), cells[3]);
+        EXPECT_EQ("115200", cells[4]);
+        EXPECT_EQ(ssids[i], cells[5]) << "redirected text is UTF-8";
+    }
+    EXPECT_EQ(std::string::npos, table.out.find("pass0000")) << "a password shown without --show-passwords";
+
+    auto csv = RunCli(L"scan --quick --format csv --show-passwords" + std::wstring(kFast));
+    ASSERT_EQ(0u, csv.code) << csv.err;
+    std::vector<cli::CsvRow> rows;
+    cli::CsvError error;
+    ASSERT_TRUE(cli::ReadCsv(csv.out, rows, error)) << error.reason;
+    ASSERT_EQ(4u, rows.size());
+    EXPECT_EQ((std::vector<std::string>{"mac", "baud", "host", "port", "ssid", "pass", "ether_ip", "ether_gate", "wifi_ip",
+                                        "wifi_gate"}),
+              rows[0].fields);
+    std::set<std::string> macs;
+    for (size_t r = 1; r < rows.size(); ++r) {
+        const auto& f = rows[r].fields;
+        ASSERT_EQ(10u, f.size());
+        int i = std::stoi(f[6].substr(f[6].rfind('.') + 1)) - 101;
+        macs.insert(f[0]);
+        EXPECT_EQ(Mac(i), f[0]);
+        EXPECT_EQ(std::to_string(8899 + i), f[3]);
+        EXPECT_EQ(ssids[i], f[4]);
+        EXPECT_EQ("pass000" + std::to_string(i), f[5]);
+    }
+    EXPECT_EQ(3u, macs.size());
+
+    auto json = RunCli(L"scan --quick --format json" + std::wstring(kFast));
+    ASSERT_EQ(0u, json.code) << json.err;
+    zo::Json list;
+    ASSERT_TRUE(list.ParseMbs(json.out.c_str(), static_cast<int>(json.out.size()))) << json.out;
+    ASSERT_TRUE(list.IsArray());
+    ASSERT_EQ(3u, list.Count());
+    bool chinese = false;
+    for (int k = 0; k < 3; ++k) {
+        const zo::Json& m = list[k];
+        std::wstring address = m.PropertyStr(L"ether_ip", L"");
+        int i = std::stoi(address.substr(address.rfind(L'.') + 1)) - 101;
+        EXPECT_EQ(8899 + i, m.PropertyInt32(L"port", 0));
+        EXPECT_EQ(115200, m.PropertyInt32(L"baud", 0));
+        std::string mac = Mac(i);
+        EXPECT_TRUE(std::wstring(m.PropertyStr(L"mac", L"")) == std::wstring(mac.begin(), mac.end()));
+        EXPECT_EQ(nullptr, m.FindProperty(L"pass")) << "a password shown without --show-passwords";
+        chinese = chinese || std::wstring(m.PropertyStr(L"ssid", L"")) == L"办公室";
+    }
+    EXPECT_TRUE(chinese) << json.out;
+}
+
+TEST(ModuleCliScan, FindsTheModulesOfBothAdaptersAndOneWhenAsked) {
+    ZO_REQUIRE_SECOND_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 2 --second-modules 2"));
+    auto all = RunCli(L"scan --format csv" + std::wstring(kFast));
+    ASSERT_EQ(0u, all.code) << all.err;
+    for (const char* address : {",198.51.100.101,", ",198.51.100.102,", ",203.0.113.101,", ",203.0.113.102,"})
+        EXPECT_NE(std::string::npos, all.out.find(address)) << address << " missing from\n" << all.out;
+
+    // A broadcast leaves from each adapter: the second network's modules answer too.
+    auto quick = RunCli(L"scan --format csv --quick" + std::wstring(kFast));
+    ASSERT_EQ(0u, quick.code) << quick.err;
+    EXPECT_EQ(5u, Lines(quick.out).size()) << quick.out;
+
+    auto second = RunCli(L"scan --format csv --no-broadcast --adapter 203.0.113.10" + std::wstring(kFast));
+    ASSERT_EQ(0u, second.code) << second.err;
+    EXPECT_EQ(3u, Lines(second.out).size()) << second.out;
+    EXPECT_EQ(std::string::npos, second.out.find(",198.51.100.")) << second.out;
+
+    // The window sweeps the first adapter's /24 only: once its search has
+    // ended it lists the first network's two modules and nothing else.
+    zotest::Program tool;
+    ASSERT_TRUE(tool.Start());
+    std::string shown;
+    EXPECT_TRUE(zotest::Drive(L"click Button:1 enabled Button:1 0 5000 enabled Button:1 1 30000 "
+                              L"entries ComboBox:0 close 5000", shown)) << shown;
+    EXPECT_EQ(shown, "5C:CF:7F:00:00:01\n5C:CF:7F:00:00:02\nexit code 0\n");
+}
+
+TEST(ModuleCliScan, PassesFindNearlyAll254ModulesBehindLossyLinks) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    // 198.51.100.101 to 198.51.101.98: a /23 holds them all.
+    ASSERT_TRUE(sim.Start(L"--modules 254 --drop 10 --seed 18"));
+    auto one = RunCli(L"scan --format csv --no-broadcast --subnet 198.51.100.0/23 --passes 1" + std::wstring(kFast));
+    auto three = RunCli(L"scan --format csv --subnet 198.51.100.0/23 --passes 3" + std::wstring(kFast));
+    ASSERT_EQ(0u, one.code) << one.err;
+    ASSERT_EQ(0u, three.code) << three.err;
+    size_t found1 = Lines(one.out).size() - 1, found3 = Lines(three.out).size() - 1;
+    // Each way loses 10 %: one ask finds about 81 %, four (broadcast and three passes) 99.9 %.
+    EXPECT_LT(found1, 240u);
+    EXPECT_GT(found1, 180u);
+    EXPECT_GE(found3, 252u) << "found " << found3 << " of 254";
+    EXPECT_LE(found3, 254u);
+}
+
+TEST(ModuleCliScan, AMacAtTwoAddressesIsListedOnceWithAWarningNamingBoth) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3 --same-mac 2"));
+    auto r = RunCli(L"scan --format csv --quick" + std::wstring(kFast));
+    ASSERT_EQ(0u, r.code) << r.err;
+    auto lines = Lines(r.out);
+    ASSERT_EQ(3u, lines.size()) << r.out;
+    size_t first = r.out.find(Mac(0) + ",");
+    ASSERT_NE(std::string::npos, first);
+    EXPECT_EQ(std::string::npos, r.out.find(Mac(0) + ",", first + 1)) << r.out;
+    // Which of the two answers first is up to the network; the warning names both.
+    EXPECT_NE(std::string::npos, r.err.find("warning: mac " + Mac(0) + " answered from 198.51.100.10")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("198.51.100.101")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("198.51.100.103")) << r.err;
+}
