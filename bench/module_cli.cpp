@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "../tests/support/Beside.h"
 #include "BenchClock.h"
 #include "app/ModuleProtocol.h"
 #include "net/Socket.h"
@@ -29,12 +30,7 @@ const int kModules = 244;   // .11 to .254
 const int kApplied = 100;
 const double kInterval = 0.050;
 
-std::wstring Beside(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
+using zotest::BesideMe;
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -54,7 +50,7 @@ public:
         folder = TempFolder(L"sim");
         DeleteFileW((folder + L"\\ready").c_str());
         DeleteFileW((folder + L"\\stop").c_str());
-        std::wstring line = L"\"" + Beside(L"module_sim.exe") + L"\" --ready \"" + folder + L"\\ready\" --stop \"" +
+        std::wstring line = L"\"" + BesideMe(L"module_sim.exe") + L"\" --ready \"" + folder + L"\\ready\" --stop \"" +
                             folder + L"\\stop\" " + args;
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
@@ -163,7 +159,7 @@ Found RunCli(const std::wstring& args, DWORD* code, std::string* output = nullpt
     si.hStdOutput = write;
     si.hStdError = write;
     PROCESS_INFORMATION pi = {};
-    std::wstring line = L"\"" + Beside(L"ModuleCli.exe") + L"\" " + args;
+    std::wstring line = L"\"" + BesideMe(L"ModuleCli.exe") + L"\" " + args;
     double start = BenchNow();
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi)) {
         CloseHandle(read);

@@ -14,6 +14,7 @@
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
+#include "support/Winsock.h"
 
 using zotest::Drive;
 using zotest::Program;
@@ -28,7 +29,8 @@ std::string Steps(const std::wstring& steps) {
 
 // Sends one datagram to the program's port on 127.0.0.1.
 bool SendToTool(const std::string& bytes) {
-    if (zo::StartWinsock() != 0) return false;
+    zotest::Winsock ws;
+    if (!ws.Started()) return false;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     zo::SOCKADDR to;
     to.SetIp(zo::IP("127.0.0.1"));
@@ -36,7 +38,6 @@ bool SendToTool(const std::string& bytes) {
     bool sent = s != INVALID_SOCKET &&
                 sendto(s, bytes.data(), static_cast<int>(bytes.size()), 0, to, zo::SOCKADDR::Size()) >= 0;
     if (s != INVALID_SOCKET) closesocket(s);
-    WSACleanup();
     return sent;
 }
 

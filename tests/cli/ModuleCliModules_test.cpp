@@ -10,6 +10,7 @@
 #include "net/Socket.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/Winsock.h"
 
 using clitest::Lines;
 using clitest::RunCli;
@@ -154,7 +155,7 @@ TEST(ModuleCliModules, ExportAppliesBackAsItIs) {
 
 TEST(ModuleCliModules, TheToolPortHeldByAnotherProgramIsExitCode3) {
     ZO_REQUIRE_TEST_NETWORK();
-    zo::StartWinsock();
+    zotest::Winsock ws;
     zo::Socket held;
     ASSERT_TRUE(held.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     zo::SOCKADDR at;
@@ -163,7 +164,6 @@ TEST(ModuleCliModules, TheToolPortHeldByAnotherProgramIsExitCode3) {
     ASSERT_TRUE(held.Bind(at));
     auto r = RunCli(L"get 198.51.100.101" + kFast);
     held.Close();
-    WSACleanup();
     EXPECT_EQ(3u, r.code);
     EXPECT_TRUE(Contains(r.err, "UDP port 6643")) << r.err;
     EXPECT_TRUE(Contains(r.err, "window")) << r.err;

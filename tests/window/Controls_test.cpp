@@ -11,6 +11,7 @@
 #include "support/Host.h"
 #include "support/MemoryCanvas.h"
 #include "support/Pump.h"
+#include "support/Texts.h"
 #include "support/WindowImage.h"
 #include "window/Button.h"
 #include "window/ComboBox.h"
@@ -376,9 +377,7 @@ TEST(ControlFailure, CreateWarnsWithTheSystemTextAndLeavesTheObjectWithoutWindow
     ASSERT_TRUE(child.Start("ControlWithoutParent"));
     HWND box = zotest::WaitForMessageBox(child.Pid(), L"ICtrl.Create", 10000);
     ASSERT_TRUE(box);
-    wchar_t text[256] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_TLW_WITH_WSCHILD, 0, text, 256, nullptr);
-    EXPECT_EQ(std::wstring(text), zotest::MessageBoxText(box));
+    EXPECT_EQ(zotest::SystemText(ERROR_TLW_WITH_WSCHILD), zotest::MessageBoxText(box));
     zotest::CloseMessageBox(box);
     EXPECT_EQ(0u, child.Wait(10000));
 }
