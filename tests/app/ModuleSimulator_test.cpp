@@ -23,7 +23,7 @@ const DWORD kReplyMs = 5000;
 using zotest::ModuleAddress;
 zo::IP SecondAddress(int j) { return zo::IP(htonl(0xCB007165ul + static_cast<unsigned long>(j))); }   // 203.0.113.101 + j
 
-std::wstring Text(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
+using zotest::Text;
 
 std::wstring ModuleMac(int i) {
     wchar_t mac[32];

@@ -19,7 +19,7 @@ namespace {
 using zotest::kToolTitleGbk;
 const wchar_t* const kTool = zotest::kToolTitle;
 
-std::wstring Text(const String& s) { return s.Handle() ? s.Handle() : L""; }
+using zotest::Text;
 
 // The invariant every operation keeps, whatever its input.
 void ExpectConsistent(const String& s) {

@@ -9,12 +9,13 @@
 #include "data/ConfigPath.h"
 #include "data/ConfigTestFiles.h"
 #include "support/Beside.h"
+#include "support/Texts.h"
 
 using configtest::TempFolder;
 
 namespace {
 
-std::wstring Text(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
+using zotest::Text;
 
 std::wstring ConfigFor(const wchar_t* modulePath) {
     zo::String out;

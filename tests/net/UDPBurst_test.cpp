@@ -31,17 +31,15 @@ const char Marker[] = "drained";
 struct Tally {
     zo::CriticalSection lock;
     std::vector<std::string> seen;   // in arrival order
-    std::vector<unsigned short> ports;
     std::atomic<bool> marker{false};
 
-    void OnDatagram(char* data, int length, zo::SOCKADDR& from) {
+    void OnDatagram(char* data, int length, zo::SOCKADDR&) {
         if (length == int(sizeof(Marker) - 1) && memcmp(data, Marker, length) == 0) {
             marker = true;
             return;
         }
         zo::LocalCriticalSection hold(lock);
         seen.emplace_back(data, length);
-        ports.push_back(from.GetPort());
     }
 };
 
@@ -71,6 +69,12 @@ bool WaitDrained(const std::atomic<bool>& marker, unsigned short port) {
 using zotest::ModuleAddress;
 using zotest::PortOf;
 
+// udp_burst sends count datagrams of varied sizes to port; true when it could.
+bool Burst(unsigned short port, int count) {
+    return zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
+                              std::to_wstring(port) + L" " + std::to_wstring(count) + L" 0", 120000, true) == 0;
+}
+
 // The same burst into a bare socket set up as UDPReceiver sets up its own,
 // read by a plain blocking recvfrom loop on a thread of its own: the
 // well-formed burst datagrams it got, or -1 when the burst failed.
@@ -97,10 +101,7 @@ int BareDelivered(int count) {
         }
         marker = true;
     });
-    bool sent = zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
-                                   std::to_wstring(at.GetPort()) + L" " + std::to_wstring(count) + L" 0", 120000,
-                                   true) == 0;
-    bool drained = sent && WaitDrained(marker, at.GetPort());
+    bool drained = Burst(at.GetPort(), count) && WaitDrained(marker, at.GetPort());
     s.Close();
     reader.join();
     return drained ? got : -1;
@@ -121,10 +122,7 @@ int ReceiverDelivered(int count, int* bad, int* disorder, int* buffer) {
     if (!rx.Tune(0)) return -1;
     unsigned short port = PortOf(rx);
     *buffer = ReceiveBuffer(rx);
-    if (zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
-                           std::to_wstring(port) + L" " + std::to_wstring(count) + L" 0", 120000, true) != 0 ||
-        !WaitDrained(tally.marker, port))
-        return -1;
+    if (!Burst(port, count) || !WaitDrained(tally.marker, port)) return -1;
     zo::LocalCriticalSection hold(tally.lock);
     long long previous = -1;
     for (const std::string& d : tally.seen) {

@@ -1,8 +1,10 @@
 // Texts the tests compare with: the tool's title in both forms (the users'
-// code page is 936) and the system's message for an error code.
+// code page is 936), the system's message for an error code, a window's
+// class name and a framework string's text.
 #pragma once
 #include <string>
 
+#include "core/String.h"
 #include "core/Win.h"
 
 namespace zotest {
@@ -19,5 +21,15 @@ inline std::wstring SystemText(DWORD code) {
                    nullptr);
     return text;
 }
+
+// A window's class name.
+inline std::wstring ClassName(HWND h) {
+    wchar_t name[256] = {};
+    GetClassNameW(h, name, 256);
+    return name;
+}
+
+// A framework string as a standard one ("" for a string without a buffer).
+inline std::wstring Text(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
 
 } // namespace zotest

@@ -27,11 +27,7 @@ using zo::ICtrl;
 using zo::IWnd;
 using zo::Message;
 
-std::wstring ClassName(HWND h) {
-    wchar_t name[64] = {};
-    GetClassNameW(h, name, 64);
-    return name;
-}
+using zotest::ClassName;
 
 DWORD Style(HWND h) { return static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)); }
 DWORD ExStyle(HWND h) { return static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)); }

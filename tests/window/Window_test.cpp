@@ -48,11 +48,7 @@ struct Recorder {
 
 std::string Src(const void* p) { return std::to_string(reinterpret_cast<uintptr_t>(p)); }
 
-std::wstring ClassName(HWND h) {
-    wchar_t name[256] = {};
-    GetClassNameW(h, name, 256);
-    return name;
-}
+using zotest::ClassName;
 
 // A child window that answers WM_GETICTRL with a stand-in pointer, as a
 // control does, so the parent's colour and notification routing can be seen.
