@@ -15,16 +15,7 @@ struct CliResult {
     double seconds = 0;
 };
 
-inline std::string ReadAll(const std::wstring& path) {
-    std::string text;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return text;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buffer, sizeof(buffer), &n, nullptr) && n) text.append(buffer, n);
-    CloseHandle(f);
-    return text;
-}
+inline std::string ReadAll(const std::wstring& path) { return simlog::ReadFileBytes(path.c_str()); }
 
 inline std::wstring TempPath(const wchar_t* name) {
     wchar_t temp[MAX_PATH];

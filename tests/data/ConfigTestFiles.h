@@ -10,6 +10,7 @@
 
 #include "core/Win.h"
 #include "support/Child.h"
+#include "tools/SimulatorLog.h"
 
 namespace configtest {
 
@@ -76,18 +77,7 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 // The whole file ("" when it cannot be opened), read sharing everything.
-inline std::string ReadBytes(const std::wstring& path) {
-    std::string out;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return out;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(f, buf, sizeof(buf), &got, nullptr) && got > 0) out.append(buf, got);
-    CloseHandle(f);
-    return out;
-}
+inline std::string ReadBytes(const std::wstring& path) { return simlog::ReadFileBytes(path.c_str()); }
 
 inline bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -5,23 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "core/Win.h"
 #include "support/TestNetwork.h"
 #include "support/Wait.h"
 #include "support/Winsock.h"
+#include "tools/SimulatorLog.h"
 
 namespace {
 
+// Wine shows the Unix root as drive Z:.
 std::string ReadFileText(const std::string& unixPath) {
-    // Wine shows the Unix root as drive Z:.
-    std::ifstream in("Z:" + unixPath, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return simlog::ReadFileBytes((L"Z:" + std::wstring(unixPath.begin(), unixPath.end())).c_str());
 }
 
 TEST(Isolation, LocalHostIsTheToolHostOfThePrivateNetwork) {
