@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/support/Beside.h"
 #include "BenchClock.h"
 #include "app/ModuleProtocol.h"
 #include "net/Socket.h"
+#include "support/Simulator.h"
 
 namespace {
 
@@ -32,8 +32,6 @@ const double kInterval = 0.050;
 
 using zotest::BesideMe;
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::wstring TempFolder(const wchar_t* name) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -41,45 +39,6 @@ std::wstring TempFolder(const wchar_t* name) {
     CreateDirectoryW(f.c_str(), nullptr);
     return f;
 }
-
-// module_sim in a folder of its own; stopped on destruction.
-class Simulator {
-public:
-    ~Simulator() { Stop(); }
-    bool Start(const std::wstring& args) {
-        folder = TempFolder(L"sim");
-        DeleteFileW((folder + L"\\ready").c_str());
-        DeleteFileW((folder + L"\\stop").c_str());
-        std::wstring line = L"\"" + BesideMe(L"module_sim.exe") + L"\" --ready \"" + folder + L"\\ready\" --stop \"" +
-                            folder + L"\\stop\" " + args;
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
-            return false;
-        CloseHandle(pi.hThread);
-        process = pi.hProcess;
-        for (double start = BenchNow(); BenchNow() - start < 30; Sleep(5)) {
-            if (Exists(folder + L"\\ready")) return true;
-            if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return false;
-        }
-        return false;
-    }
-    void Stop() {
-        if (!process) return;
-        HANDLE f = CreateFileW((folder + L"\\stop").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-        if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
-        CloseHandle(process);
-        process = nullptr;
-        DeleteFileW((folder + L"\\ready").c_str());
-        DeleteFileW((folder + L"\\stop").c_str());
-    }
-
-private:
-    HANDLE process = nullptr;
-    std::wstring folder;
-};
 
 struct Found {
     int modules = 0;
@@ -202,8 +161,8 @@ int Goal(const char* name, bool met) {
 const char kNeeds[] = "needs the module addresses (scripts/netns-run --modules 254 --first 198.51.100.11)";
 
 int Scan() {
-    Simulator sim;
-    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11")) {
+    zotest::Simulator sim;
+    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11", false)) {
         printf("scan: the simulator did not start; this benchmark %s\n", kNeeds);
         return Goal("scan", false);
     }
@@ -219,8 +178,8 @@ int Scan() {
 }
 
 int Loss() {
-    Simulator sim;
-    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11 --drop 10 --seed 18")) {
+    zotest::Simulator sim;
+    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11 --drop 10 --seed 18", false)) {
         printf("loss: the simulator did not start; this benchmark %s\n", kNeeds);
         return Goal("loss", false);
     }
@@ -235,8 +194,8 @@ int Loss() {
 }
 
 int Apply() {
-    Simulator sim;
-    if (!sim.Start(L"--modules " + std::to_wstring(kApplied) + L" --first 198.51.100.11")) {
+    zotest::Simulator sim;
+    if (!sim.Start(L"--modules " + std::to_wstring(kApplied) + L" --first 198.51.100.11", false)) {
         printf("apply: the simulator did not start; this benchmark %s\n", kNeeds);
         return Goal("apply", false);
     }

@@ -70,7 +70,7 @@ bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
     return code == 0;
 }
 
-bool Simulator::Start(const std::wstring& args) {
+bool Simulator::Start(const std::wstring& args, bool log) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     folder = std::wstring(temp) + L"zo-sim-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -80,8 +80,8 @@ bool Simulator::Start(const std::wstring& args) {
     readyPath = folder + L"\\ready";
     stopPath = folder + L"\\stop";
     process = StartProgram(BesideMe(L"module_sim.exe"),
-                           L"--log \"" + logPath + L"\" --ready \"" + readyPath + L"\" --stop \"" + stopPath +
-                               L"\" " + args);
+                           (log ? L"--log \"" + logPath + L"\" " : L"") + L"--ready \"" + readyPath + L"\" --stop \"" +
+                               stopPath + L"\" " + args);
     if (!process) return false;
     return WaitUntil([&] {
         return GetFileAttributesW(readyPath.c_str()) != INVALID_FILE_ATTRIBUTES ||

@@ -44,9 +44,10 @@ public:
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // Starts module_sim.exe with its log and ready files in a fresh folder
-    // and waits until every module is bound; false when it does not come up.
-    bool Start(const std::wstring& args);
+    // Starts module_sim.exe with its log (unless log is false: a benchmark's
+    // simulator keeps none) and ready files in a fresh folder and waits until
+    // every module is bound; false when it does not come up.
+    bool Start(const std::wstring& args, bool log = true);
     // Asks it to end, and ends it if it does not within a second.
     void Stop();
 
