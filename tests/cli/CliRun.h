@@ -55,6 +55,8 @@ inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
     return r;
 }
 
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 // The lines of a text, CR LF or LF ended.
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

@@ -19,7 +19,7 @@ namespace {
 
 const std::wstring kFast = L" --interval 5 --timeout 400";
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using clitest::Contains;
 
 // Writes bytes to a file in the temporary folder; its path.
 std::wstring WriteTemp(const wchar_t* name, const std::string& bytes) {

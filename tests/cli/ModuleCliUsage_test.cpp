@@ -12,7 +12,7 @@ using clitest::RunCli;
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using clitest::Contains;
 
 } // namespace
 
