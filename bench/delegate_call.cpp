@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 
+#include "BenchClock.h"
 #include "core/Win.h"
 #include "core/ExecMemory.h"
 #include "window/Delegate.h"
@@ -72,20 +73,12 @@ IntDelegate::Proc MinimalThunk(const void* object, const void* target) {
 const int kCalls = 4000000;
 const int kRounds = 40;
 
-double Seconds() {
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
 // Nanoseconds per call of one round.
 template <class Body>
 double Round(Body body) {
-    double start = Seconds();
+    double start = BenchNow();
     body();
-    double ns = (Seconds() - start) * 1e9 / kCalls;
+    double ns = (BenchNow() - start) * 1e9 / kCalls;
     sink = hidden->seen[kCalls & 63];
     return ns;
 }

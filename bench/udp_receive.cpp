@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "../tests/support/Beside.h"
+#include "BenchClock.h"
 #include "net/UDPReceiver.h"
 
 namespace {
@@ -16,12 +17,6 @@ const int PerRound = 2500;   // fits the enlarged receive buffer even at 1400 by
 const int Rounds = 15;   // a busy machine slows many rounds of either kind: each keeps its best
 const char Hold[] = "hold";   // 4 bytes: shorter than any burst datagram
 const char Stop[] = "!";
-
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
 
 bool RunBurst(unsigned short port, int count, int size) {
     return zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
@@ -60,8 +55,7 @@ double Bare(unsigned short port, int size, int* got) {
     static char buffer[zo::UDPReceiver::BufferSize];
     zo::SOCKADDR from;
     int count = 0;
-    LARGE_INTEGER t0, t1;
-    QueryPerformanceCounter(&t0);
+    double t0 = BenchNow();
     int n;
     for (;;) {
         int fromLength = 16;
@@ -69,13 +63,13 @@ double Bare(unsigned short port, int size, int* got) {
         if (n < 0 || n == 1) break;
         ++count;
     }
-    QueryPerformanceCounter(&t1);
+    double t1 = BenchNow();
     SetEvent(finished);
     watchdog.join();
     CloseHandle(finished);
     s.Close();
     *got = count;
-    return n < 0 ? -1 : count / Seconds(t0, t1);
+    return n < 0 ? -1 : count / (t1 - t0);
 }
 
 struct Counter {
@@ -110,12 +104,10 @@ double Receiver(unsigned short port, int size, int* got) {
         SendLoopback(port, Hold, int(sizeof(Hold) - 1));
         if (WaitForSingleObject(counter.held, 5000) == WAIT_OBJECT_0 && RunBurst(port, PerRound, size)) {
             SendLoopback(port, Stop, 1);
-            LARGE_INTEGER t0, t1;
-            QueryPerformanceCounter(&t0);
+            double t0 = BenchNow();
             SetEvent(counter.go);
             if (WaitForSingleObject(counter.done, 10000) == WAIT_OBJECT_0) {
-                QueryPerformanceCounter(&t1);
-                rate = counter.count / Seconds(t0, t1);
+                rate = counter.count / (BenchNow() - t0);
             }
         }
         SetEvent(counter.go);

@@ -4,6 +4,7 @@
 // window whose procedure is a switch that ends in DefWindowProcW.
 #include <cstdio>
 
+#include "BenchClock.h"
 #include "window/View.h"
 
 namespace {
@@ -41,12 +42,9 @@ HWND MakePlainWindow() {
 }
 
 double NsPerSend(HWND h) {
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&a);
+    double start = BenchNow();
     for (int i = 0; i < kSends; ++i) sink = SendMessageW(h, kUnhandled, static_cast<WPARAM>(i), 0);
-    QueryPerformanceCounter(&b);
-    return double(b.QuadPart - a.QuadPart) * 1e9 / double(f.QuadPart) / kSends;
+    return (BenchNow() - start) * 1e9 / kSends;
 }
 
 } // namespace
