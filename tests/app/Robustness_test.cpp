@@ -170,11 +170,12 @@ TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsThePro
     printf("working set %llu before, %llu after one flood, %llu after two\n", working[0], working[1], working[2]);
     // The first flood fills the module list to its bound, the queue and the
     // heap's caches (Wine reports no private bytes for another process: the
-    // working set is the measure); the second, of the same datagrams, finds
-    // the list full. Under Wine the heap still grows with it (measured: 15 to
-    // 26 MB), but a program that kept any part of the large datagrams would
-    // grow by over 100 MB a flood.
-    EXPECT_LT(working[1], working[0] + (64ull << 20));
+    // working set is the measure; it rose by 44 to 67 MB, varying from run to
+    // run); the second, of the same datagrams, finds the list full. Under
+    // Wine the heap still grows with it (measured: 4 to 26 MB), but a program
+    // that kept any part of the large datagrams would grow by over 100 MB a
+    // flood.
+    EXPECT_LT(working[1], working[0] + (96ull << 20));
     EXPECT_LT(working[2], working[1] + (40ull << 20)) << "what the program keeps grows with the flood";
     ASSERT_TRUE(Drive(L"close 5000", out)) << out;
     EXPECT_EQ(out, "exit code 0\n");
