@@ -46,20 +46,20 @@ bool ParseArgs(int argc, wchar_t** argv, int first, const std::vector<OptionSpec
             value = name.substr(eq + 1);
             name.resize(eq);
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& s : specs)
-            if (name == s.name) spec = &s;
-        if (!spec) {
+            if (name == s.name) option = &s;
+        if (!option) {
             error = L"unknown option --" + name;
             return false;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (option->takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = L"--" + name + L" needs a value";
                 return false;
             }
             value = argv[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!option->takesValue && inlineValue) {
             error = L"--" + name + L" takes no value";
             return false;
         }

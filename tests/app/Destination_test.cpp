@@ -16,7 +16,7 @@ TEST(Destination, OnlyAUnicastAddressOfOneHostMayReceiveARequestForOneModule) {
         {"198.51.100.101", Destination::unicast},
         {"198.51.100.1", Destination::unicast},
         {"198.51.100.254", Destination::unicast},
-        {"10.0.1.2", Destination::unicast},
+        {"203.0.113.2", Destination::unicast},
         {"169.254.3.4", Destination::unicast},       // a module without DHCP
         {"223.255.254.1", Destination::unicast},
         {"0.0.0.0", Destination::unspecified},
@@ -29,9 +29,9 @@ TEST(Destination, OnlyAUnicastAddressOfOneHostMayReceiveARequestForOneModule) {
         {"240.0.0.1", Destination::reserved},
         {"255.255.255.254", Destination::reserved},
         {"198.51.100.255", Destination::subnetBroadcast},   // the local /24's
-        {"10.0.1.255", Destination::subnetBroadcast},
+        {"203.0.113.255", Destination::subnetBroadcast},
         {"198.51.100.0", Destination::networkAddress},
-        {"10.20.30.0", Destination::networkAddress},
+        {"203.0.113.0", Destination::networkAddress},
     };
     for (const auto& c : cases) {
         zo::IP ip(c.address);

@@ -66,7 +66,7 @@ TEST(EngineSweep, BroadcastFirstThenOnlyHostsThatHaveNotAnswered) {
     n.Add(1, 5).loseFirst = 1;   // misses the broadcast
     SweepPlan plan;
     plan.networks = {Hosts(1, 10)};
-    plan.broadcastFrom = {zo::IP("10.0.1.250"), zo::IP("10.0.2.250")};
+    plan.broadcastFrom = {zo::IP("198.51.100.250"), zo::IP("203.0.113.250")};
     Finder f(plan);
     uint64_t start = n.now;
     RunJobs(n, 50, f.Lanes(), {&f});
@@ -74,9 +74,9 @@ TEST(EngineSweep, BroadcastFirstThenOnlyHostsThatHaveNotAnswered) {
     ASSERT_GE(n.sent.size(), 2u);
     // One broadcast from each adapter, paced like any request.
     EXPECT_EQ(0xFFFFFFFFu, n.sent[0].to);
-    EXPECT_TRUE(n.sent[0].via == zo::IP("10.0.1.250"));
+    EXPECT_TRUE(n.sent[0].via == zo::IP("198.51.100.250"));
     EXPECT_EQ(0xFFFFFFFFu, n.sent[1].to);
-    EXPECT_TRUE(n.sent[1].via == zo::IP("10.0.2.250"));
+    EXPECT_TRUE(n.sent[1].via == zo::IP("203.0.113.250"));
     EXPECT_EQ(50u, n.sent[1].at - n.sent[0].at);
     EXPECT_TRUE(n.SentTo(FakeNetwork::Address(1, 3)).empty()) << "a host that answered the broadcast was asked again";
     ASSERT_EQ(1u, n.SentTo(FakeNetwork::Address(1, 5)).size());

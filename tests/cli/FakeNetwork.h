@@ -34,17 +34,21 @@ class FakeNetwork : public cli::Clock, public cli::Transport {
 public:
     uint64_t Now() override { return now; }
 
-    // Module i (from 1) at 10.0.<net>.<host>, mac "M<net>-<host>".
+    // Module i (from 1) at <host> of network 1 (198.51.100.0/24) or 2
+    // (203.0.113.0/24), mac "M<net>-<host>".
     FakeModule& Add(unsigned net, unsigned host) {
         FakeModule& m = modules[Address(net, host)];
         m.record.mac = (L"M" + std::to_wstring(net) + L"-" + std::to_wstring(host)).c_str();
         m.record.ether_ip = zo::IP(static_cast<unsigned long>(Address(net, host)));
         m.record.serial_rate = 115200;
         m.record.serv_port = 8899;
-        m.record.serv_host = L"10.0.0.1";
+        m.record.serv_host = L"198.51.100.10";
         return m;
     }
-    static uint32_t Address(unsigned net, unsigned host) { return 10u | (net << 16) | (host << 24); }
+    static uint32_t Address(unsigned net, unsigned host) {
+        uint32_t network = net == 1 ? (198u | 51u << 8 | 100u << 16) : (203u | 0u << 8 | 113u << 16);
+        return network | (host << 24);
+    }
 
     bool Send(zo::IP to, const std::string& bytes, zo::IP via) override {
         uint32_t a = static_cast<uint32_t>(to.ToLong());
