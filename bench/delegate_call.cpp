@@ -1,11 +1,17 @@
 // What one call through a Delegate entry (its thunk) and through
-// Delegate::Call costs. The thunk is judged against the least code any thunk
-// made at run time for this member needs (its argument moved on, the object
-// loaded into the first-argument register, one jump), made in the same pool
-// and timed in the same run; Delegate::Call against a plain function pointer
-// doing the same work. The pointer call itself takes only a few cycles, so
-// the thunk's one jump would be a large and unsteady share of it. The direct
-// call and std::function are shown as figures.
+// Delegate::Call costs. Each is judged against the least code that does the
+// same job, made and timed in the same run:
+// - the thunk against a minimal thunk made at run time for the same member
+//   (its argument moved on, the object loaded into the first-argument
+//   register, one jump), in the same pool;
+// - Delegate::Call against a bare walk over the same entries (count read
+//   again before every step, each entry called), which keeps no account of
+//   a running Call. What Call adds on top is that account: the entry it runs
+//   next, moved when a callback deletes entries, and word of a callback that
+//   destroyed the delegate.
+// A plain function pointer, the direct call and std::function are shown as
+// figures: the pointer call takes only a few cycles, so one jump or one store
+// more is a large share of it that depends on the processor.
 // The kinds take turns round by round and each keeps its best round, so a
 // busy machine does not decide.
 #include <algorithm>
@@ -41,6 +47,10 @@ typedef zo::Delegate<int> IntDelegate;
 // Exposes an entry's thunk, the thing application code ends up calling.
 struct EntryDelegate : IntDelegate {
     Proc EntryProc(unsigned i) const { return reinterpret_cast<Proc>(Entry(i)); }
+    // Call without the account of the running walk.
+    void BareWalk(int x) {
+        for (unsigned i = 0; i < Count(); ++i) reinterpret_cast<Proc>(Entry(i))(x);
+    }
 };
 
 // The floor, at the start of a 32-byte line (a jump across such a line runs
@@ -73,14 +83,17 @@ IntDelegate::Proc MinimalThunk(const void* object, const void* target) {
 const int kCalls = 4000000;
 const int kRounds = 40;
 
-// Nanoseconds per call of one round.
+// Nanoseconds per call of one round; negative when the round's last call did
+// not reach the member (a kind that skipped the work would look fast).
 template <class Body>
 double Round(Body body) {
+    const int last = kCalls - 1;
+    hidden->seen[last & 63] = -1;
     double start = BenchNow();
     body();
     double ns = (BenchNow() - start) * 1e9 / kCalls;
-    sink = hidden->seen[kCalls & 63];
-    return ns;
+    sink = hidden->seen[last & 63];
+    return sink == last ? ns : -1;
 }
 
 __attribute__((noinline)) void Direct(Counter* c) {
@@ -101,6 +114,10 @@ __attribute__((noinline)) void StdFunction(const std::function<void(int)>& f) {
 
 __attribute__((noinline)) void DelegateCall(IntDelegate& d) {
     for (int i = 0; i < kCalls; ++i) d.Call(i);
+}
+
+__attribute__((noinline)) void BareWalk(EntryDelegate& d) {
+    for (int i = 0; i < kCalls; ++i) d.BareWalk(i);
 }
 
 } // namespace
@@ -133,19 +150,28 @@ int main() {
 
     void (*volatile store)(Counter*, int) = &Store;
 
-    enum { kDirect, kPointer, kFloor, kThunk, kFunction, kCall, kKinds };
+    enum { kDirect, kPointer, kFloor, kThunk, kFunction, kWalk, kCall, kKinds };
+    const char* const names[kKinds] = {"direct member call", "function pointer", "minimal thunk",
+                                       "Delegate entry", "std::function", "bare walk",
+                                       "Delegate::Call"};
     double best[kKinds];
     for (double& b : best) b = 1e30;
     for (int r = 0; r < kRounds; ++r) {
-        best[kDirect] = std::min(best[kDirect], Round([&] { Direct(hidden); }));
-        best[kPointer] = std::min(best[kPointer], Round([&] { Indirect(store, hidden); }));
-        best[kFloor] = std::min(best[kFloor], Round([&] { Thunk(floor); }));
-        best[kThunk] = std::min(best[kThunk], Round([&] { Thunk(proc); }));
-        best[kFunction] = std::min(best[kFunction], Round([&] { StdFunction(wrapped); }));
-        best[kCall] = std::min(best[kCall], Round([&] { DelegateCall(events); }));
+        const double ns[kKinds] = {
+            Round([&] { Direct(hidden); }),      Round([&] { Indirect(store, hidden); }),
+            Round([&] { Thunk(floor); }),        Round([&] { Thunk(proc); }),
+            Round([&] { StdFunction(wrapped); }), Round([&] { BareWalk(events); }),
+            Round([&] { DelegateCall(events); })};
+        for (int k = 0; k < kKinds; ++k) {
+            if (ns[k] < 0) {
+                printf("a round of the %s did not reach the member: no figures\n", names[k]);
+                return 1;
+            }
+            best[k] = std::min(best[k], ns[k]);
+        }
     }
     const double pointer = best[kPointer];
-    const double thunk = best[kThunk] / best[kFloor], call = best[kCall] / pointer;
+    const double thunk = best[kThunk] / best[kFloor], call = best[kCall] / best[kWalk];
 
     printf("calls per round %d, best of %d rounds\n", kCalls, kRounds);
     printf("plain function pointer    %6.3f ns/call\n", pointer);
@@ -155,9 +181,11 @@ int main() {
            best[kThunk] / pointer, thunk);
     printf("std::function             %6.3f ns/call  %.2fx function pointer\n", best[kFunction],
            best[kFunction] / pointer);
-    printf("Delegate::Call, 1 entry   %6.3f ns/call  %.2fx function pointer\n", best[kCall], call);
-    const bool thunkMet = thunk <= 1.1, callMet = call <= 1.5;
+    printf("bare walk, 1 entry        %6.3f ns/call  %.2fx function pointer\n", best[kWalk], best[kWalk] / pointer);
+    printf("Delegate::Call, 1 entry   %6.3f ns/call  %.2fx function pointer, %.2fx the bare walk\n", best[kCall],
+           best[kCall] / pointer, call);
+    const bool thunkMet = thunk <= 1.1, callMet = call <= 1.35;
     printf("goal thunk <= 1.1x the minimal thunk:           %s\n", thunkMet ? "met" : "NOT met");
-    printf("goal Delegate::Call <= 1.5x function pointer:   %s\n", callMet ? "met" : "NOT met");
+    printf("goal Delegate::Call <= 1.35x the bare walk:     %s\n", callMet ? "met" : "NOT met");
     return thunkMet && callMet ? 0 : 1;
 }

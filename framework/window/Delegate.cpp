@@ -6,7 +6,7 @@ namespace zo {
 
 _delegate::~_delegate() {
     FreeAll();
-    for (Walk* w = walks; w; w = w->outer) w->gone = true;
+    for (Walk* w = walks; w; w = w->outer) w->next = kGone;
 }
 
 void _delegate::FreeAll() {

@@ -20,13 +20,13 @@ public:
     void Clear();
 
 protected:
-    // One running Call: the index of the entry it runs next. Calls may nest,
-    // so they form a chain; gone tells a Call its delegate was destroyed.
+    // One running Call: the index of the entry it runs next, kGone once its
+    // delegate was destroyed under it. Calls may nest, so they form a chain.
     struct Walk {
         unsigned next;
         Walk* outer;
-        bool gone;
     };
+    static const unsigned kGone = NPOS;
 
     // Takes the thunk in at min(index, count); NPOS (thunk given back) when
     // there is no thunk or no room.
@@ -35,11 +35,24 @@ protected:
     unsigned Find(const void* object, const void* target, bool byObject) const;
     void AssignFrom(const _delegate& other);
 
-    void Enter(Walk* walk) {
-        *walk = Walk{0, walks, false};
+    // Returns the walk around this one (null for the usual Call), kept by
+    // the caller for Leave.
+    Walk* Enter(Walk* walk) {
+        Walk* outer = walks;
+        *walk = Walk{0, outer};
         walks = walk;
+        return outer;
     }
-    void Leave(Walk* walk) { walks = walk->outer; }
+    // The usual Call has no Call around it, and Leave then stores a constant:
+    // writing back the pointer Enter loaded would make every Call wait on the
+    // store the Call before it made. The volatile store keeps the compiler
+    // from folding both branches back into that one copy.
+    void Leave(Walk* outer) {
+        if (__builtin_expect(outer != nullptr, 0))
+            walks = outer;
+        else
+            *static_cast<Walk* volatile*>(&walks) = nullptr;
+    }
     void* Entry(unsigned i) const { return memory.data[i]; }
 
 private:
@@ -103,13 +116,14 @@ public:
 
     void Call(A... args) {
         Walk walk;
-        Enter(&walk);
-        while (walk.next < Count()) {
-            Proc entry = reinterpret_cast<Proc>(Entry(walk.next++));
-            entry(args...);
-            if (walk.gone) return;   // a callback destroyed this delegate
+        Walk* outer = Enter(&walk);
+        for (unsigned i = 0; i < Count(); ) {
+            walk.next = i + 1;
+            reinterpret_cast<Proc>(Entry(i))(args...);
+            i = walk.next;
+            if (i == kGone) return;   // a callback destroyed this delegate
         }
-        Leave(&walk);
+        Leave(outer);
     }
 };
 

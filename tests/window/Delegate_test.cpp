@@ -161,4 +161,38 @@ TEST(DelegateDuringCall, AHandlerMayDestroyTheDelegate) {
     EXPECT_EQ("", trail);
 }
 
+// Calls its own delegate again from inside a Call. The inner Call deletes
+// this handler, or destroys the delegate; back in the outer Call, A goes.
+struct Nester {
+    Delegate<int>* d;
+    bool destroy;
+    int depth = 0;
+    void Run(int x) {
+        if (depth++ == 0) {
+            d->Call(x);
+            if (!destroy) d->Delete(&A);
+        } else if (destroy) {
+            delete d;
+        } else {
+            d->Delete(d->IndexOf(this, &Nester::Run));
+        }
+    }
+};
+
+TEST(DelegateDuringCall, NestedCallsEachKeepTheirPlaceAndAllEndWhenTheDelegateGoes) {
+    Delegate<int> d;
+    Nester n{&d, false};
+    d.Add(&A);
+    d.Add(&n, &Nester::Run);
+    d.Add(&B);
+    // Both deletions move the outer Call back, the second after the inner ended.
+    EXPECT_EQ("A3A3B3B3", Calls(d, 3));
+    EXPECT_EQ(1u, d.Count());
+
+    Nester gone{new Delegate<int>, true};
+    gone.d->Add(&gone, &Nester::Run);
+    gone.d->Add(&A);
+    EXPECT_EQ("", Calls(*gone.d, 5));
+}
+
 } // namespace
