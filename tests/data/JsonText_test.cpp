@@ -142,32 +142,15 @@ struct Token {
 
 TEST(JsonReaderTokens, NestedTokensTryLiteralsThenIntegerThenDouble) {
     const double inf = HUGE_VAL;
+    const Json::Kind B = Json::KIND_BOOLEAN, I = Json::KIND_INTEGER, D = Json::KIND_DOUBLE;
     const Token table[] = {
-        {"true", Json::KIND_BOOLEAN, 1, 0},
-        {"false", Json::KIND_BOOLEAN, 0, 0},
-        {"null", Json::KIND_NULL, 0, 0},
-        {"5", Json::KIND_INTEGER, 5, 0},
-        {"-0", Json::KIND_INTEGER, 0, 0},
-        {"+7", Json::KIND_INTEGER, 7, 0},
-        {"007", Json::KIND_INTEGER, 7, 0},
-        {"9223372036854775807", Json::KIND_INTEGER, 9223372036854775807LL, 0},
-        {"9223372036854775808", Json::KIND_INTEGER, (-9223372036854775807LL - 1), 0},
-        {"18446744073709551615", Json::KIND_INTEGER, -1, 0},
-        {"-18446744073709551615", Json::KIND_INTEGER, 1, 0},
-        {"99999999999999999999", Json::KIND_INTEGER, -1, 0},
-        {"-99999999999999999999", Json::KIND_INTEGER, -1, 0},
-        {"-1", Json::KIND_INTEGER, -1, 0},
-        {"5.0", Json::KIND_DOUBLE, 0, 5.0},
-        {"1e3", Json::KIND_DOUBLE, 0, 1000.0},
-        {"1d3", Json::KIND_DOUBLE, 0, 1000.0},
-        {"1D-2", Json::KIND_DOUBLE, 0, 0.01},
-        {"2.5E+1", Json::KIND_DOUBLE, 0, 25.0},
-        {".5", Json::KIND_DOUBLE, 0, 0.5},
-        {"5.", Json::KIND_DOUBLE, 0, 5.0},
-        {"-.25", Json::KIND_DOUBLE, 0, -0.25},
-        {"1e999", Json::KIND_DOUBLE, 0, inf},
-        {"-1e999", Json::KIND_DOUBLE, 0, -inf},
-        {"1e-999", Json::KIND_DOUBLE, 0, 0.0},
+        {"true", B, 1, 0}, {"false", B, 0, 0}, {"null", Json::KIND_NULL, 0, 0}, {"5", I, 5, 0}, {"-0", I, 0, 0},
+        {"+7", I, 7, 0}, {"007", I, 7, 0}, {"9223372036854775807", I, 9223372036854775807LL, 0},
+        {"9223372036854775808", I, (-9223372036854775807LL - 1), 0}, {"18446744073709551615", I, -1, 0},
+        {"-18446744073709551615", I, 1, 0}, {"99999999999999999999", I, -1, 0},
+        {"-99999999999999999999", I, -1, 0}, {"-1", I, -1, 0}, {"5.0", D, 0, 5.0}, {"1e3", D, 0, 1000.0},
+        {"1d3", D, 0, 1000.0}, {"1D-2", D, 0, 0.01}, {"2.5E+1", D, 0, 25.0}, {".5", D, 0, 0.5}, {"5.", D, 0, 5.0},
+        {"-.25", D, 0, -0.25}, {"1e999", D, 0, inf}, {"-1e999", D, 0, -inf}, {"1e-999", D, 0, 0.0},
     };
     for (const Token& t : table) {
         Json j;
@@ -269,22 +252,13 @@ struct Body {
 
 TEST(JsonReaderStrings, EscapesAndBackslashRuns) {
     const Body table[] = {
-        {L"\"a\\\"b\"", L"a\"b"},
-        {L"\"a\\\\\"", L"a\\"},
-        {L"\"\\\\\\\"\"", L"\\\""},
-        {L"\"\\b\\f\\n\\r\\t\\/\"", L"\b\f\n\r\t/"},
-        {L"\"\\u20ac\\u20AC\"", L"\u20ac\u20ac"},
-        {L"\"\\ud83d\\ude00\"", L"\xd83d\xde00"},
-        {L"\"a\\u0000b\"", L"a"},
-        {L"\"\x01\t\u4e2d\"", L"\x01\t\u4e2d"},
+        {L"\"a\\\"b\"", L"a\"b"}, {L"\"a\\\\\"", L"a\\"}, {L"\"\\\\\\\"\"", L"\\\""},
+        {L"\"\\b\\f\\n\\r\\t\\/\"", L"\b\f\n\r\t/"}, {L"\"\\u20ac\\u20AC\"", L"\u20ac\u20ac"},
+        {L"\"\\ud83d\\ude00\"", L"\xd83d\xde00"}, {L"\"a\\u0000b\"", L"a"}, {L"\"\x01\t\u4e2d\"", L"\x01\t\u4e2d"},
         {L"\"'\"", L"'"},
         // Unknown escapes stay as written.
-        {L"\"\\q\\x41\"", L"\\q\\x41"},
-        {L"\"\\u12\"", L"\\u12"},
-        {L"\"\\u12g4\"", L"\\u12g4"},
-        {L"\"\\u+123\"", L"\\u+123"},
-        {L"\"\\u 123\"", L"\\u 123"},
-        {L"\"\\\\u0041\"", L"\\u0041"},
+        {L"\"\\q\\x41\"", L"\\q\\x41"}, {L"\"\\u12\"", L"\\u12"}, {L"\"\\u12g4\"", L"\\u12g4"},
+        {L"\"\\u+123\"", L"\\u+123"}, {L"\"\\u 123\"", L"\\u 123"}, {L"\"\\\\u0041\"", L"\\u0041"},
     };
     for (const Body& b : table) {
         Json j;
@@ -312,19 +286,9 @@ struct Binary {
 
 TEST(JsonReaderBinary, Base64PayloadsDecodeOrGiveAnEmptyValue) {
     const Binary table[] = {
-        {"'AAEC'", {0, 1, 2}},
-        {"'AA=='", {0}},
-        {"'AAE='", {0, 1}},
-        {"'AAE'", {}},
-        {"''", {}},
-        {"'AAECAAEC'", {0, 1, 2, 0, 1, 2}},
-        {"'AAEC\r\nAAEC\n'", {0, 1, 2, 0, 1, 2}},
-        {"'AAEC\rAAEC'", {}},
-        {"'AA EC'", {}},
-        {"'AA=A'", {}},
-        {"'A==='", {}},
-        {"'AAECAA==AAEC'", {}},
-        {"'AAECA'", {0, 1, 2}},
+        {"'AAEC'", {0, 1, 2}}, {"'AA=='", {0}}, {"'AAE='", {0, 1}}, {"'AAE'", {}}, {"''", {}},
+        {"'AAECAAEC'", {0, 1, 2, 0, 1, 2}}, {"'AAEC\r\nAAEC\n'", {0, 1, 2, 0, 1, 2}}, {"'AAEC\rAAEC'", {}},
+        {"'AA EC'", {}}, {"'AA=A'", {}}, {"'A==='", {}}, {"'AAECAA==AAEC'", {}}, {"'AAECA'", {0, 1, 2}},
         {"'\"x\"'", {}},
     };
     for (const Binary& b : table) {

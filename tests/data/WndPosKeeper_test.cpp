@@ -82,19 +82,11 @@ struct Remembered : zo::Frame {
 
 const Rect32 kDefault(200, 200, 700, 500);
 
-// The file a window closed at (100,80)-(740,560) leaves behind.
-const std::string kExample = Lines({
-    "{",
-    "\t\"wndpos\" : {",
-    "\t\t\"main\" : {",
-    "\t\t\t\"left\" : 100,",
-    "\t\t\t\"top\" : 80,",
-    "\t\t\t\"right\" : 740,",
-    "\t\t\t\"bottom\" : 560",
-    "\t\t}",
-    "\t}",
-    "}",
-});
+// Where the example window closed, and the file it leaves behind.
+const Rect32 kClosed(100, 80, 740, 560);
+const std::string kExample = Lines({"{", "\t\"wndpos\" : {", "\t\t\"main\" : {", "\t\t\t\"left\" : 100,",
+                                    "\t\t\t\"top\" : 80,", "\t\t\t\"right\" : 740,", "\t\t\t\"bottom\" : 560",
+                                    "\t\t}", "\t}", "}"});
 
 // Each test's configuration file is <its own folder>\tool.Json.
 class Keeper : public testing::Test {
@@ -123,7 +115,6 @@ protected:
 };
 
 TEST_F(Keeper, FirstRunMakesTheFileAndTheNextRunOpensWhereTheLastClosed) {
-    const Rect32 closed(100, 80, 740, 560);
     {
         Remembered w;
         EXPECT_FALSE(Exists(path)) << "registering alone touches no file";
@@ -134,7 +125,7 @@ TEST_F(Keeper, FirstRunMakesTheFileAndTheNextRunOpensWhereTheLastClosed) {
         DestroyWindow(w.Handle());
     }
     EXPECT_EQ(kExample, ReadBytes(path));
-    EXPECT_EQ(closed, OpenAndClose());
+    EXPECT_EQ(kClosed, OpenAndClose());
     EXPECT_EQ(kExample, ReadBytes(path));
     EXPECT_EQ(std::vector<std::wstring>{L"tool.Json"}, folder.Listing());
 }
@@ -162,8 +153,7 @@ TEST_F(Keeper, OtherMembersSurviveEverySaveReformatted) {
 
 TEST_F(Keeper, WndposThatIsANumberRestoresNothingAndIsReplacedOnSave) {
     ASSERT_TRUE(WriteBytes(path, "{\"wndpos\":5,\"z\":0}"));
-    const Rect32 closed(100, 80, 740, 560);
-    EXPECT_EQ(kDefault, OpenAndClose(&closed));
+    EXPECT_EQ(kDefault, OpenAndClose(&kClosed));
     EXPECT_EQ(Lines({"{", "\t\"wndpos\" : {", "\t\t\"main\" : {", "\t\t\t\"left\" : 100,", "\t\t\t\"top\" : 80,",
                      "\t\t\t\"right\" : 740,", "\t\t\t\"bottom\" : 560", "\t\t}", "\t},", "\t\"z\" : 0", "}"}),
               ReadBytes(path));
@@ -177,18 +167,17 @@ TEST_F(Keeper, EntriesThatAreIncompleteOrNotObjectsRestoreNothing) {
         "{\"wndpos\":{\"Main\":{\"left\":1,\"top\":2,\"right\":300,\"bottom\":400}}}",
         "[{\"wndpos\":{\"main\":{\"left\":1,\"top\":2,\"right\":300,\"bottom\":400}}}]",
     };
-    const Rect32 closed(100, 80, 740, 560);
     for (const char* text : files) {
         ASSERT_TRUE(WriteBytes(path, text));
-        EXPECT_EQ(kDefault, OpenAndClose(&closed)) << text;
-        EXPECT_EQ(closed, OpenAndClose()) << text << ": the save made the entry whole";
+        EXPECT_EQ(kDefault, OpenAndClose(&kClosed)) << text;
+        EXPECT_EQ(kClosed, OpenAndClose()) << text << ": the save made the entry whole";
     }
 }
 
 TEST_F(Keeper, DoubleEdgesAreTruncated) {
     ASSERT_TRUE(WriteBytes(path, "{\"wndpos\":{\"main\":{\"left\":100.7,\"top\":80.2,\"right\":740.9,"
                                  "\"bottom\":560}}}"));
-    EXPECT_EQ(Rect32(100, 80, 740, 560), OpenAndClose());
+    EXPECT_EQ(kClosed, OpenAndClose());
 }
 
 TEST_F(Keeper, RestoreFlagsSelectTheEdgesOnARealWindow) {
@@ -219,7 +208,7 @@ TEST_F(Keeper, MinimisedAndMaximisedWindowsSaveTheirNormalRectangle) {
             // Destroyed at once: without a window manager the display would
             // soon put a maximised window back where it was.
             EXPECT_TRUE(show == SW_MAXIMIZE ? IsZoomed(w.Handle()) : IsIconic(w.Handle())) << show;
-            EXPECT_NE(Rect32(100, 80, 740, 560), w.Rect()) << show;
+            EXPECT_NE(kClosed, w.Rect()) << show;
             DestroyWindow(w.Handle());
         }
         EXPECT_EQ(kExample, ReadBytes(path)) << show;
@@ -253,7 +242,7 @@ TEST_F(Keeper, OneRegistrationHooksCreateInitDialogAndDestroyOnce) {
     ASSERT_TRUE(w.Create(nullptr));
     MoveWindow(w.Handle(), 5, 6, 300, 200, FALSE);
     SendMessageW(w.Handle(), WM_INITDIALOG, 0, 0);
-    EXPECT_EQ(Rect32(100, 80, 740, 560), w.Rect());
+    EXPECT_EQ(kClosed, w.Rect());
     DestroyWindow(w.Handle());
 }
 
@@ -279,8 +268,7 @@ TEST_F(Keeper, HandlersOnAThreadHoldingTheConfigurationChangeNothing) {
 class BadFile : public Keeper {
 protected:
     void ExpectDefaultAndNothingElse() {
-        const Rect32 closed(100, 80, 740, 560);
-        EXPECT_EQ(kDefault, OpenAndClose(&closed));
+        EXPECT_EQ(kDefault, OpenAndClose(&kClosed));
         EXPECT_EQ(std::vector<std::wstring>{L"tool.Json"}, folder.Listing());
     }
 };
