@@ -23,7 +23,9 @@ std::wstring ConfigFor(const wchar_t* modulePath) {
     return Text(out);
 }
 
-TEST(ConfigPathFromModule, DirectoryBaseNameAndCapitalJ) {
+// The directory as given, less its trailing separators; the base name less
+// its trailing dots; only the last component's dot starts the extension.
+TEST(ConfigPathFromModule, DirectoryAndBaseNameLessTrailingSeparatorsAndDotsThenCapitalJson) {
     const struct {
         const wchar_t* module;
         const wchar_t* config;
@@ -36,24 +38,15 @@ TEST(ConfigPathFromModule, DirectoryBaseNameAndCapitalJ) {
         {L"C:\\Tools\\a.b.exe", L"C:\\Tools\\a.b.Json"},
         {L"C:\\\u7f51\u7edc\\\u5de5\u5177.exe", L"C:\\\u7f51\u7edc\\\u5de5\u5177.Json"},
         {L"tool.exe", L"tool.Json"},
+        {L"C:\\Tools\\\\tool.exe", L"C:\\Tools\\tool.Json"},
+        {L"C:\\Tools/\\tool.exe", L"C:\\Tools\\tool.Json"},
+        {L"C:\\Tools\\tool..exe", L"C:\\Tools\\tool.Json"},
+        {L"C:\\Tools\\tool...exe", L"C:\\Tools\\tool.Json"},
+        {L"C:\\Tools\\.exe", L"C:\\Tools\\.Json"},
+        {L"C:\\my.tools\\tool", L"C:\\my.tools\\tool.Json"},
+        {L"C:\\my.tools\\tool.exe", L"C:\\my.tools\\tool.Json"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.config, ConfigFor(c.module)) << c.module;
-}
-
-TEST(ConfigPathFromModule, TrailingSeparatorsOfTheDirectoryAreDropped) {
-    EXPECT_EQ(L"C:\\Tools\\tool.Json", ConfigFor(L"C:\\Tools\\\\tool.exe"));
-    EXPECT_EQ(L"C:\\Tools\\tool.Json", ConfigFor(L"C:\\Tools/\\tool.exe"));
-}
-
-TEST(ConfigPathFromModule, TrailingDotsOfTheBaseNameAreDropped) {
-    EXPECT_EQ(L"C:\\Tools\\tool.Json", ConfigFor(L"C:\\Tools\\tool..exe"));
-    EXPECT_EQ(L"C:\\Tools\\tool.Json", ConfigFor(L"C:\\Tools\\tool...exe"));
-    EXPECT_EQ(L"C:\\Tools\\.Json", ConfigFor(L"C:\\Tools\\.exe"));
-}
-
-TEST(ConfigPathFromModule, OnlyTheLastComponentGivesTheDot) {
-    EXPECT_EQ(L"C:\\my.tools\\tool.Json", ConfigFor(L"C:\\my.tools\\tool"));
-    EXPECT_EQ(L"C:\\my.tools\\tool.Json", ConfigFor(L"C:\\my.tools\\tool.exe"));
 }
 
 TEST(SameConfigPath, CaseOfAToZSlashDirectionAndOneTrailingSeparator) {

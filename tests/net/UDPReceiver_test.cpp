@@ -73,7 +73,17 @@ struct Sender {
     unsigned short port = 0;
 };
 
-TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
+// A receiver on the stack handing datagrams to c.
+class Receiving : public testing::Test {
+protected:
+    Receiving() { rx.datagramHandler.Bind(&c, &Collector::OnDatagram); }
+    Collector c;
+    zo::UDPReceiver rx;
+};
+using UDPReceiverTune = Receiving;
+using UDPReceiverData = Receiving;
+
+TEST_F(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
     zotest::TraceSink trace;
     ASSERT_NE(nullptr, trace.Window());
     zotest::Winsock ws;
@@ -84,9 +94,6 @@ TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
     ASSERT_TRUE(holder.Bind(any));
     ASSERT_TRUE(holder.GetSockAddr(any));
 
-    Collector c;
-    zo::UDPReceiver rx;
-    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
     EXPECT_FALSE(rx.Tune(any.GetPort()));
     ASSERT_EQ(1u, trace.lines.size());
     EXPECT_EQ(L"绑定失败：UDPReceiver::Tune（ushort port）\r\n", trace.lines[0]);
@@ -102,11 +109,8 @@ TEST(UDPReceiverTune, PortTakenFailsWithOneTraceThenAFreePortWorks) {
     holder.Close();
 }
 
-TEST(UDPReceiverTune, SecondTuneAnswersFalseAndChangesNothing) {
+TEST_F(UDPReceiverTune, SecondTuneAnswersFalseAndChangesNothing) {
     zotest::TraceSink trace;
-    Collector c;
-    zo::UDPReceiver rx;
-    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
     ASSERT_TRUE(rx.Tune(0));
     SOCKET before = rx.GetSocket()->Handle();
     unsigned short port = PortOf(rx);
@@ -121,10 +125,7 @@ TEST(UDPReceiverTune, SecondTuneAnswersFalseAndChangesNothing) {
     EXPECT_TRUE(zotest::WaitUntil([&] { return c.Count() == 1; }));
 }
 
-TEST(UDPReceiverTune, DatagramsBetweenBindAndStartWaitAndArriveInOrder) {
-    Collector c;
-    zo::UDPReceiver rx;
-    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
+TEST_F(UDPReceiverTune, DatagramsBetweenBindAndStartWaitAndArriveInOrder) {
     EXPECT_FALSE(rx.Start()) << "nothing is bound yet";
     ASSERT_TRUE(rx.Bind(0));
     EXPECT_FALSE(rx.IsRunning());
@@ -140,10 +141,7 @@ TEST(UDPReceiverTune, DatagramsBetweenBindAndStartWaitAndArriveInOrder) {
     EXPECT_EQ("three", c.At(2).bytes);
 }
 
-TEST(UDPReceiverData, EmptyAndLargestDatagramsArriveExactly) {
-    Collector c;
-    zo::UDPReceiver rx;
-    rx.datagramHandler.Bind(&c, &Collector::OnDatagram);
+TEST_F(UDPReceiverData, EmptyAndLargestDatagramsArriveExactly) {
     ASSERT_TRUE(rx.Tune(0));
     Sender tx;
     ASSERT_TRUE(tx.bound);

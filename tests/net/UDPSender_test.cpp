@@ -48,17 +48,21 @@ TEST(TCPServer, ConstructsWithoutSocket) {
 
 zo::IP Module(int n) { return zo::IP(htonl(0xC6336464ul + n)); }   // 198.51.100.100 + n
 
+// A socket bound on a module address, port chosen by the system, whose
+// receives give up after five seconds.
+bool BindModule(zo::Socket& module, int n, zo::SOCKADDR& at) {
+    DWORD timeout = 5000;
+    at.SetIp(Module(n));
+    return module.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP) && module.Bind(at) && module.GetSockAddr(at) &&
+           module.SetSockOpt(SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), 4) == 0;
+}
+
 TEST(UDPSender, SendToReachesASocketBoundOnAModuleAddress) {
     ZO_REQUIRE_TEST_NETWORK();
     zo::UDPSender sender;
     zo::Socket module;
-    ASSERT_TRUE(module.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     zo::SOCKADDR at;
-    at.SetIp(Module(2));
-    ASSERT_TRUE(module.Bind(at)) << "198.51.100.102 is not held inside the private network";
-    ASSERT_TRUE(module.GetSockAddr(at));
-    DWORD timeout = 5000;
-    module.SetSockOpt(SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), 4);
+    ASSERT_TRUE(BindModule(module, 2, at)) << "198.51.100.102 is not held inside the private network";
 
     ASSERT_TRUE(sender.GetSocket()->Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     sender.SendTo("get_net_modle_param", 19, at.GetPort(), Module(2));
@@ -85,13 +89,8 @@ TEST(UDPSender, SendToNobodyIsSilentAndTheSocketStaysUsable) {
     sender.SendTo("get_net_modle_param", 19, 9, Module(1));
 
     zo::Socket module;
-    ASSERT_TRUE(module.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     zo::SOCKADDR at;
-    at.SetIp(Module(1));
-    ASSERT_TRUE(module.Bind(at));
-    ASSERT_TRUE(module.GetSockAddr(at));
-    DWORD timeout = 5000;
-    module.SetSockOpt(SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), 4);
+    ASSERT_TRUE(BindModule(module, 1, at));
     sender.SendTo("after", 5, at.GetPort(), Module(1));
     char buf[16] = {};
     EXPECT_EQ(5, module.Receive(buf, sizeof(buf), 0));
