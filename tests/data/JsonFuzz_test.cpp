@@ -38,19 +38,14 @@ public:
     size_t SeedCount() const { return seeds.size(); }
 
     std::string Next(unsigned i) {
-        switch (i % 8) {
-        case 0: return RandomBytes();
-        case 1: return Truncated();
-        case 2: return DeepNesting();
-        case 3: return Numbers();
-        case 4: return LongString();
-        case 5: return InvalidGbk();
-        case 6: return BinaryValues();
-        default: return Mutated();
-        }
+        static const Make kKinds[] = {&Generator::RandomBytes, &Generator::Truncated, &Generator::DeepNesting,
+                                      &Generator::Numbers, &Generator::LongString, &Generator::InvalidGbk,
+                                      &Generator::BinaryValues, &Generator::Mutated};
+        return (this->*kKinds[i % 8])();
     }
 
 private:
+    using Make = std::string (Generator::*)();
     std::mt19937 rng;
     std::vector<std::string> seeds;
 
@@ -77,13 +72,9 @@ private:
         unsigned depth = 400 + Below(250);
         std::string open, close;
         for (unsigned d = 0; d < depth; ++d) {
-            if (Below(2)) {
-                open += "[";
-                close = "]" + close;
-            } else {
-                open += "{\"k\":";
-                close = "}" + close;
-            }
+            bool array = Below(2) != 0;
+            open += array ? "[" : "{\"k\":";
+            close = (array ? "]" : "}") + close;
         }
         std::string s = open + (Below(2) ? "1" : "\"x\"") + close;
         return Below(3) ? s : s.substr(0, Below(static_cast<unsigned>(s.size())));

@@ -13,13 +13,15 @@
 
 namespace {
 
+const unsigned char* Bytes(const zo::SOCKADDR& sa) {
+    return reinterpret_cast<const unsigned char*>(static_cast<const sockaddr*>(sa));
+}
+
 TEST(IPText, UnreadableOrMissingTextIsNone) {
     EXPECT_TRUE(zo::IP().IsNull());
-    EXPECT_TRUE(zo::IP(L"").IsNull());
-    EXPECT_TRUE(zo::IP(static_cast<const wchar_t*>(nullptr)).IsNull());
+    for (const wchar_t* text : {L"", static_cast<const wchar_t*>(nullptr), L"module", L"模块地址", L"1.2.3.x"})
+        EXPECT_TRUE(zo::IP(text).IsNull()) << (text ? text : L"(null)");
     EXPECT_TRUE(zo::IP(static_cast<const char*>(nullptr)).IsNull());
-    EXPECT_TRUE(zo::IP(L"module").IsNull());
-    EXPECT_TRUE(zo::IP(L"模块地址").IsNull());
     EXPECT_TRUE(zo::IP("1.2.3.x").IsNull());
 }
 
@@ -45,7 +47,7 @@ TEST(IPText, ToStringAndComparison) {
 
 TEST(SockAddr, FreshRecordIsFamilyTwoAndZeros) {
     zo::SOCKADDR sa;
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(static_cast<const sockaddr*>(sa));
+    const unsigned char* b = Bytes(sa);
     EXPECT_EQ(16, zo::SOCKADDR::Size());
     EXPECT_EQ(2, b[0] | (b[1] << 8));
     for (int i = 2; i < 16; ++i) EXPECT_EQ(0, b[i]) << "byte " << i;
@@ -53,7 +55,7 @@ TEST(SockAddr, FreshRecordIsFamilyTwoAndZeros) {
 
 TEST(SockAddr, PortOrders) {
     zo::SOCKADDR sa;
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(static_cast<const sockaddr*>(sa));
+    const unsigned char* b = Bytes(sa);
     sa.SetPortW(6646);
     EXPECT_EQ(0x19, b[2]);
     EXPECT_EQ(0xF6, b[3]);
@@ -61,16 +63,15 @@ TEST(SockAddr, PortOrders) {
     EXPECT_EQ(63001, sa.GetPort0());
     zo::SOCKADDR other;
     other.SetPort0(63001);
-    EXPECT_EQ(0, memcmp(static_cast<const sockaddr*>(sa), static_cast<const sockaddr*>(other), 16));
+    EXPECT_EQ(0, memcmp(Bytes(sa), Bytes(other), 16));
 }
 
 TEST(SockAddr, AddressAndCopy) {
     zo::SOCKADDR sa;
     sa.SetIp(zo::IP("198.51.100.101"));
     sa.SetPortW(6643);
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(static_cast<const sockaddr*>(sa));
-    EXPECT_EQ(198, b[4]);
-    EXPECT_EQ(101, b[7]);
+    EXPECT_EQ(198, Bytes(sa)[4]);
+    EXPECT_EQ(101, Bytes(sa)[7]);
     zo::SOCKADDR copy;
     copy.SetFamily(0);
     copy = sa;
