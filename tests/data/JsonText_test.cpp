@@ -107,7 +107,8 @@ TEST(JsonReaderWhitespace, EmptyOrBlankTextIsNull) {
     Json j(5);
     EXPECT_TRUE(j.ParseMbs(nullptr, 10));
     EXPECT_TRUE(j.IsNull());
-    for (const std::string& text : {std::string(), jsontest::ToAnsi(L" \t\r\n\u3000 "), std::string("\0{\"a\":1}", 8)}) {
+    const std::string texts[] = {"", jsontest::ToAnsi(L" \t\r\n\u3000 "), std::string("\0{\"a\":1}", 8)};
+    for (const std::string& text : texts) {
         j = 5;
         EXPECT_TRUE(ParseA(j, text)) << text.size();
         EXPECT_TRUE(j.IsNull()) << text.size();
