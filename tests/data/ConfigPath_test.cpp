@@ -30,19 +30,13 @@ TEST(ConfigPathFromModule, DirectoryAndBaseNameLessTrailingSeparatorsAndDotsThen
         const wchar_t* module;
         const wchar_t* config;
     } cases[] = {
-        {L"C:\\Tools\\tool.exe", L"C:\\Tools\\tool.Json"},
-        {L"C:\\Tools\\TOOL.EXE", L"C:\\Tools\\TOOL.Json"},
-        {L"C:\\tool.exe", L"C:\\tool.Json"},
-        {L"\\\\server\\share\\tool.exe", L"\\\\server\\share\\tool.Json"},
-        {L"C:/Tools/tool.exe", L"C:/Tools\\tool.Json"},
-        {L"C:\\Tools\\a.b.exe", L"C:\\Tools\\a.b.Json"},
+        {L"C:\\Tools\\tool.exe", L"C:\\Tools\\tool.Json"}, {L"C:\\Tools\\TOOL.EXE", L"C:\\Tools\\TOOL.Json"},
+        {L"C:\\tool.exe", L"C:\\tool.Json"}, {L"\\\\server\\share\\tool.exe", L"\\\\server\\share\\tool.Json"},
+        {L"C:/Tools/tool.exe", L"C:/Tools\\tool.Json"}, {L"C:\\Tools\\a.b.exe", L"C:\\Tools\\a.b.Json"},
         {L"C:\\\u7f51\u7edc\\\u5de5\u5177.exe", L"C:\\\u7f51\u7edc\\\u5de5\u5177.Json"},
-        {L"tool.exe", L"tool.Json"},
-        {L"C:\\Tools\\\\tool.exe", L"C:\\Tools\\tool.Json"},
-        {L"C:\\Tools/\\tool.exe", L"C:\\Tools\\tool.Json"},
-        {L"C:\\Tools\\tool..exe", L"C:\\Tools\\tool.Json"},
-        {L"C:\\Tools\\tool...exe", L"C:\\Tools\\tool.Json"},
-        {L"C:\\Tools\\.exe", L"C:\\Tools\\.Json"},
+        {L"tool.exe", L"tool.Json"}, {L"C:\\Tools\\\\tool.exe", L"C:\\Tools\\tool.Json"},
+        {L"C:\\Tools/\\tool.exe", L"C:\\Tools\\tool.Json"}, {L"C:\\Tools\\tool..exe", L"C:\\Tools\\tool.Json"},
+        {L"C:\\Tools\\tool...exe", L"C:\\Tools\\tool.Json"}, {L"C:\\Tools\\.exe", L"C:\\Tools\\.Json"},
         {L"C:\\my.tools\\tool", L"C:\\my.tools\\tool.Json"},
         {L"C:\\my.tools\\tool.exe", L"C:\\my.tools\\tool.Json"},
     };
@@ -57,20 +51,15 @@ TEST(SameConfigPath, CaseOfAToZSlashDirectionAndOneTrailingSeparator) {
     } cases[] = {
         {L"C:\\Tools\\tool.Json", L"C:\\Tools\\tool.Json", true},
         {L"C:\\Tools\\tool.Json", L"c:\\tools\\TOOL.JSON", true},
-        {L"C:\\Tools\\tool.Json", L"C:/Tools/tool.Json", true},
-        {L"C:\\Tools\\", L"c:/tools", true},
+        {L"C:\\Tools\\tool.Json", L"C:/Tools/tool.Json", true}, {L"C:\\Tools\\", L"c:/tools", true},
         {L"C:\\Tools\\", L"C:\\Tools/", true},
         {L"C:\\Tools\\\\", L"C:\\Tools", false},   // only one separator is ignored
         {L"C:\\Tools\\tool.Json", L"C:\\Tools\\tool.Jso", false},
         {L"C:\\Tools\\a.Json", L"C:\\Tools\\b.Json", false},
         {L"C:\\\u00c4", L"C:\\\u00e4", false},            // only A-Z fold
-        {L"C:\\\u5de5\u5177", L"C:\\\u5de5\u5177", true},
-        {L"ab", L"AB", true},
+        {L"C:\\\u5de5\u5177", L"C:\\\u5de5\u5177", true}, {L"ab", L"AB", true},
         {L"a", L"a", false},                          // both need two characters
-        {L"a\\", L"a", false},
-        {L"", L"", false},
-        {nullptr, nullptr, false},
-        {L"C:\\x", nullptr, false},
+        {L"a\\", L"a", false}, {L"", L"", false}, {nullptr, nullptr, false}, {L"C:\\x", nullptr, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.same, zo::SameConfigPath(c.a, c.b))

@@ -88,7 +88,7 @@ TEST(Thread, StartOnAThreadHoldingAHandleStartsNothing) {
     EXPECT_EQ(0, w.runs);
     EXPECT_TRUE(t.Close());
     ASSERT_TRUE(t.StartThread(&w, &Worker::Run));
-    t.Wait(10000);
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), t.Wait(10000));
     EXPECT_EQ(40, w.runs);
 }
 
@@ -110,7 +110,7 @@ TEST(Thread, TextWithLengthTakesExactlyThoseBytes) {
     w.gate.Open();
     zo::Thread t;
     ASSERT_TRUE(t.StartThread(&w, &Worker::Take, "get_ap_list and more", 11));
-    t.Wait(10000);
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), t.Wait(10000));
     EXPECT_EQ("get_ap_list", w.text);
     EXPECT_EQ(11, w.length);
 }
