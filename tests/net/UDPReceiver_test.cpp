@@ -176,29 +176,29 @@ bool DestroyWithin(zo::UDPReceiver* rx, DWORD ms, DWORD* took) {
     return true;
 }
 
-// A receiver on the heap, tuned to a free port, handing datagrams to c.
-zo::UDPReceiver* Tuned(Collector& c) {
-    zo::UDPReceiver* rx = new zo::UDPReceiver;
-    rx->datagramHandler.Bind(&c, &Collector::OnDatagram);
-    if (rx->Tune(0)) return rx;
-    delete rx;
-    return nullptr;
-}
-
-TEST(UDPReceiverTeardown, ReturnsPromptlyWhileNothingArrives) {
+// A receiver on the heap, tuned to a free port, handing datagrams to c; the
+// test destroys it.
+class TunedOnTheHeap : public testing::Test {
+protected:
+    void SetUp() override {
+        rx = new zo::UDPReceiver;
+        rx->datagramHandler.Bind(&c, &Collector::OnDatagram);
+        ASSERT_TRUE(rx->Tune(0));
+    }
     Collector c;
-    zo::UDPReceiver* rx = Tuned(c);
-    ASSERT_NE(nullptr, rx);
+    zo::UDPReceiver* rx = nullptr;
+};
+using UDPReceiverTeardown = TunedOnTheHeap;
+using UDPReceiverLoop = TunedOnTheHeap;
+
+TEST_F(UDPReceiverTeardown, ReturnsPromptlyWhileNothingArrives) {
     ASSERT_TRUE(zotest::WaitUntil([&] { return rx->IsRunning(); }));
     DWORD took = 0;
     ASSERT_TRUE(DestroyWithin(rx, 5000, &took)) << "closing the socket did not end the blocked receive";
     EXPECT_LT(took, 2000u);
 }
 
-TEST(UDPReceiverTeardown, WhileDatagramsStreamNoCallIsCutOrLate) {
-    Collector c;
-    zo::UDPReceiver* rx = Tuned(c);
-    ASSERT_NE(nullptr, rx);
+TEST_F(UDPReceiverTeardown, WhileDatagramsStreamNoCallIsCutOrLate) {
     unsigned short port = PortOf(*rx);
     std::atomic<bool> stop{false};
     std::thread stream([&] {
@@ -223,10 +223,7 @@ TEST(UDPReceiverTeardown, WhileDatagramsStreamNoCallIsCutOrLate) {
     EXPECT_FALSE(late) << "the handler ran after teardown returned";
 }
 
-TEST(UDPReceiverLoop, EndsOnAReceiveErrorAndCanBeTunedAgain) {
-    Collector c;
-    zo::UDPReceiver* rx = Tuned(c);
-    ASSERT_NE(nullptr, rx);
+TEST_F(UDPReceiverLoop, EndsOnAReceiveErrorAndCanBeTunedAgain) {
     unsigned short firstPort = PortOf(*rx);
     Sender tx;
     tx.Send("one", 3, firstPort);
