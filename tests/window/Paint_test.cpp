@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/Host.h"
+#include "support/MemoryCanvas.h"
 #include "support/Pump.h"
 #include "support/WindowImage.h"
 #include "window/Frame.h"
@@ -49,26 +50,6 @@ struct Painter {
         FillRect(*dc, &area, b);
         DeleteObject(b);
     }
-};
-
-// A small memory bitmap to hand to WM_ERASEBKGND.
-struct Canvas {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    Canvas() {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, 4, 4);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Canvas() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    WPARAM Param() const { return reinterpret_cast<WPARAM>(dc); }
 };
 
 class PaintTest : public ::testing::Test {
@@ -114,11 +95,10 @@ TEST_F(PaintTest, BufferedPaintFillsBackColorAndCopiesTheImage) {
     EXPECT_EQ(0, GetObjectType(painter.lastDC)) << "the off-screen context is deleted after the paint";
 
     // The background is left to the default procedure, which erases nothing.
-    Canvas canvas;
-    HDC mem = canvas.dc;
-    SetPixel(mem, 1, 1, kBlue);
+    zotest::MemoryCanvas canvas(4, 4);
+    SetPixel(canvas.Dc(), 1, 1, kBlue);
     EXPECT_EQ(0, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kBlue, GetPixel(mem, 1, 1));
+    EXPECT_EQ(kBlue, GetPixel(canvas.Dc(), 1, 1));
 }
 
 TEST_F(PaintTest, BufferedPaintCopiesOnlyTheClipBoxToTheSamePlace) {
@@ -159,19 +139,20 @@ TEST_F(PaintTest, DirectPaintErasesWithBackColor) {
 TEST_F(PaintTest, EraseFillsBackColorUnlessItsTopByteIsSetOrACallbackErases) {
     view.backColor = 0xFF000000 | kGreen;
     ASSERT_TRUE(view.Create(frame));
-    Canvas canvas;
-    SetPixel(canvas.dc, 2, 2, kRed);
+    zotest::MemoryCanvas canvas(4, 4);
+    HDC mem = canvas.Dc();
+    SetPixel(mem, 2, 2, kRed);
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2));
+    EXPECT_EQ(kRed, GetPixel(mem, 2, 2));
     view.backColor = kGreen;
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kGreen, GetPixel(canvas.dc, 2, 2));
+    EXPECT_EQ(kGreen, GetPixel(mem, 2, 2));
 
-    SetPixel(canvas.dc, 2, 2, kRed);
+    SetPixel(mem, 2, 2, kRed);
     view.eraseEvent.Add(&painter, &Painter::Erase);
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2)) << "the callback erases instead";
-    EXPECT_EQ(canvas.dc, painter.lastDC);
+    EXPECT_EQ(kRed, GetPixel(mem, 2, 2)) << "the callback erases instead";
+    EXPECT_EQ(mem, painter.lastDC);
 }
 
 // A drop handle as the shell makes it: DROPFILES, then the wide paths, each
@@ -257,10 +238,8 @@ TEST_F(PaintTest, ClientAreaSavesAsABitmapFile) {
 
     FILE* f = _wfopen(path, L"rb");
     ASSERT_TRUE(f);
-    std::vector<unsigned char> bytes;
-    unsigned char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    std::vector<unsigned char> bytes(1 << 17);   // room for twice the expected size
+    bytes.resize(fread(bytes.data(), 1, bytes.size(), f));
     fclose(f);
     DeleteFileW(path);
 
