@@ -36,28 +36,23 @@ TEST(FontRecord, SetNameKeepsThirtyOneCharactersAndCopiesOnlyUpToTheTerminator) 
     EXPECT_STREQ(L"SimSun", font.LogFont()->lfFaceName);
 }
 
-TEST(FontHandle, RealizeMakesTheFontAndGetLogFontReadsItBack) {
+TEST(FontHandle, RealizeMakesTheFontGetLogFontReadsItBackAndRealizeAgainDeletesThePrevious) {
     zo::Font font;
-    EXPECT_FALSE(font.GetLogFont());
+    EXPECT_FALSE(font.GetLogFont()) << "no font to read yet";
     font.SetSize(20);
     EXPECT_TRUE(font.Realize());
-    ASSERT_NE(nullptr, font.Handle());
-    EXPECT_EQ(OBJ_FONT, GetObjectType(font.Handle()));
+    HFONT first = font.Handle();
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(OBJ_FONT, GetObjectType(first));
     font.LogFont()->lfHeight = 0;
     ASSERT_TRUE(font.GetLogFont());
     EXPECT_EQ(20, font.LogFont()->lfHeight);
     EXPECT_EQ(400, font.LogFont()->lfWeight);
-}
 
-TEST(FontHandle, RealizeAgainDeletesThePreviousFont) {
-    zo::Font font;
-    font.Realize();
-    HFONT first = font.Handle();
-    ASSERT_NE(nullptr, first);
     font.SetSize(30);
     font.Realize();
     ASSERT_NE(nullptr, font.Handle());
-    EXPECT_EQ(0u, GetObjectType(first));
+    EXPECT_EQ(0u, GetObjectType(first)) << "the previous font is deleted";
     ASSERT_TRUE(font.GetLogFont());
     EXPECT_EQ(30, font.LogFont()->lfHeight);
 }

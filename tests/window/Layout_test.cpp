@@ -218,9 +218,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(zotest::ShowHost(frame, 400, 300)); }
     void TearDown() override { zotest::PumpMessages(); }
 
-    HWND Child() {
-        return CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, frame, nullptr, nullptr,
-                               nullptr);
+    // A plain child window of the frame, or of parent.
+    HWND Child(HWND parent = nullptr) {
+        return CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent ? parent : frame.Handle(),
+                               nullptr, nullptr, nullptr);
     }
 };
 
@@ -341,7 +342,7 @@ TEST_F(LayoutWindows, ContentLargerThanTheClientWidensTheRootShiftedByTheScroll)
     zo::TopLayout root;
     Margins(&root, 5, 5, 5, 5);
     Layout* cell = root.Add();
-    HWND w = CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 1, 1, view, nullptr, nullptr, nullptr);
+    HWND w = Child(view);
     cell->SetWindow(w);
     root.SetView(&view);
     EXPECT_EQ((Box{5 - 40, 5, 490, 190}), WindowBox(w));

@@ -31,19 +31,14 @@ struct Painter {
     uintptr_t lastKind = 0;
     HDC lastDC = nullptr;
 
-    void Paint(DC* dc, View*) {
-        log.push_back("paint");
-        Draw(dc);
-    }
-    void Buffered(DC* dc, View*) {
-        log.push_back("buffered");
-        Draw(dc);
-    }
+    void Paint(DC* dc, View*) { Draw("paint", dc); }
+    void Buffered(DC* dc, View*) { Draw("buffered", dc); }
     void Erase(HDC dc, View*) {
         log.push_back("erase");
         lastDC = dc;
     }
-    void Draw(DC* dc) {
+    void Draw(const char* how, DC* dc) {
+        log.push_back(how);
         lastKind = dc->ReleaseKind();
         lastDC = dc->Handle();
         HBRUSH b = CreateSolidBrush(fill);
@@ -90,7 +85,8 @@ TEST_F(PaintTest, BufferedPaintFillsBackColorAndCopiesTheImage) {
     EXPECT_EQ(kRed, image.At(59, 49));
     EXPECT_EQ(kGreen, image.At(60, 50));
     EXPECT_EQ(kGreen, image.At(199, 99));
-    for (const std::string& s : painter.log) EXPECT_EQ("buffered", s);
+    ASSERT_FALSE(painter.log.empty());
+    for (const std::string& s : painter.log) EXPECT_EQ("buffered", s) << "neither the direct paint nor the erase runs";
     EXPECT_EQ(DC::kCreated, painter.lastKind);
     EXPECT_EQ(0, GetObjectType(painter.lastDC)) << "the off-screen context is deleted after the paint";
 
