@@ -233,7 +233,7 @@ TEST(ObjectLists, NullEntriesAreSkippedWhenDestroying) {
     EXPECT_EQ(2u, l.Delete(0, 2));
 }
 
-TEST(ObjectLists, PlainRecordsUseTheGlobalHeap) {
+TEST(ObjectLists, PlainRecordsWithoutAFrameworkBaseAreMadeAndInitialised) {
     zo::ObjectList<Plain> l;
     Plain* p = l.Add();
     ASSERT_NE(nullptr, p);
