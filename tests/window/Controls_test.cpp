@@ -306,8 +306,7 @@ TEST_F(ControlsTest, LabelColourAnswerIsTransparentTextOnTheBackColourBrush) {
     ASSERT_TRUE(label.Create(parent));
     zotest::MemoryCanvas s(16, 16);
     SetBkMode(s.Dc(), OPAQUE);
-    LRESULT brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.Dc()),
-                                 reinterpret_cast<LPARAM>(label.Handle()));
+    LRESULT brush = SendMessageW(parent, WM_CTLCOLORSTATIC, s.Param(), reinterpret_cast<LPARAM>(label.Handle()));
     EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH)), brush);
     EXPECT_EQ(TRANSPARENT, GetBkMode(s.Dc()));
     EXPECT_EQ(RGB(200, 0, 0), GetTextColor(s.Dc()));
@@ -315,8 +314,7 @@ TEST_F(ControlsTest, LabelColourAnswerIsTransparentTextOnTheBackColourBrush) {
     EXPECT_EQ(RGB(236, 233, 216), FillWith(s, brush));
 
     label.backColor = RGB(0, 0, 255);
-    brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.Dc()),
-                         reinterpret_cast<LPARAM>(label.Handle()));
+    brush = SendMessageW(parent, WM_CTLCOLORSTATIC, s.Param(), reinterpret_cast<LPARAM>(label.Handle()));
     EXPECT_EQ(RGB(0, 0, 255), FillWith(s, brush));
 }
 
@@ -327,8 +325,7 @@ TEST_F(ControlsTest, EditColourAnswerIsAnOpaqueWhiteBackground) {
     zotest::MemoryCanvas s(16, 16);
     SetBkColor(s.Dc(), RGB(1, 2, 3));
     SetBkMode(s.Dc(), OPAQUE);
-    LRESULT brush = SendMessageW(parent, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(s.Dc()),
-                                 reinterpret_cast<LPARAM>(edit.Handle()));
+    LRESULT brush = SendMessageW(parent, WM_CTLCOLOREDIT, s.Param(), reinterpret_cast<LPARAM>(edit.Handle()));
     EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH)), brush);
     EXPECT_EQ(OPAQUE, GetBkMode(s.Dc()));
     EXPECT_EQ(RGB(255, 255, 255), GetBkColor(s.Dc()));
