@@ -133,13 +133,15 @@ TEST_F(PaintTest, DirectPaintErasesWithBackColor) {
 }
 
 TEST_F(PaintTest, EraseFillsBackColorUnlessItsTopByteIsSetOrACallbackErases) {
-    view.backColor = 0xFF000000 | kGreen;
     ASSERT_TRUE(view.Create(frame));
     zotest::MemoryCanvas canvas(4, 4);
     HDC mem = canvas.Dc();
     SetPixel(mem, 2, 2, kRed);
-    EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(mem, 2, 2));
+    for (COLORREF top : {0xFF000000u, 0x80000000u, 0x01000000u}) {   // any bit of the top byte
+        view.backColor = top | kGreen;
+        EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0)) << std::hex << top;
+        EXPECT_EQ(kRed, GetPixel(mem, 2, 2)) << std::hex << top;
+    }
     view.backColor = kGreen;
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
     EXPECT_EQ(kGreen, GetPixel(mem, 2, 2));
