@@ -8,6 +8,7 @@
 #include "core/Console.h"
 #include "core/Print.h"
 #include "support/Child.h"
+#include "support/Pump.h"
 #include "support/TraceSink.h"
 #include "support/Wait.h"
 
@@ -66,19 +67,19 @@ ZO_CHILD_ROLE(print_to_console) {
 // Ctrl+C and Ctrl+Break in the trace console reach only the helper, which
 // ignores them; closing the console ends the helper, and the program is
 // asked to close its windows (its exit code here says it was).
-LRESULT CALLBACK QuitOnClose(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_CLOSE) {
-        PostQuitMessage(9);
-        return 0;
-    }
-    return DefWindowProcW(wnd, msg, wp, lp);
+bool closeAsked = false;
+
+LRESULT CALLBACK NoteClose(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_CLOSE) return DefWindowProcW(wnd, msg, wp, lp);
+    closeAsked = true;
+    return 0;
 }
 
 BOOL WINAPI IgnoreEvery(DWORD) { return TRUE; }
 
 ZO_CHILD_ROLE(console_events) {
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = QuitOnClose;
+    wc.lpfnWndProc = NoteClose;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"ConsoleTest.Closing";
     RegisterClassW(&wc);
@@ -106,20 +107,9 @@ ZO_CHILD_ROLE(console_events) {
     if (!shownLine || WaitForSingleObject(helper, 0) != WAIT_TIMEOUT) return 6;
     PostMessageW(shown, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(helper, 10000) != WAIT_OBJECT_0) return 7;
-    MSG m;
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 10000) {
-        if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT) {
-                DestroyWindow(wnd);
-                return static_cast<int>(m.wParam);
-            }
-            DispatchMessageW(&m);
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        }
-    }
-    return 8;
+    bool asked = zotest::PumpUntil([] { return closeAsked; }, 10000);
+    DestroyWindow(wnd);
+    return asked ? 9 : 8;
 }
 
 ZO_CHILD_ROLE(console_object) {

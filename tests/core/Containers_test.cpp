@@ -76,22 +76,18 @@ TEST(MemoryGrowth, ExternalArrayIsNeverResizedOrFreed) {
     EXPECT_EQ(4, outside[1]);
 }
 
-TEST(ListGrowth, FirstAddMakes32ThenDoubles) {
-    zo::List<int> l;
-    l.Add(1);
-    EXPECT_EQ(32u, l.memory.Length());
-    for (int i = 0; i < 32; ++i) l.Add(i);
-    EXPECT_EQ(33u, l.Count());
-    EXPECT_EQ(64u, l.memory.Length());
-}
-
-TEST(ListGrowth, FixedStepGrowsByTheStep) {
-    zo::List<int> l;
-    l.step = 5;
-    l.Add(1);
-    EXPECT_EQ(5u, l.memory.Length());
-    for (int i = 0; i < 5; ++i) l.Add(i);
-    EXPECT_EQ(10u, l.memory.Length());
+TEST(ListGrowth, FirstAddMakes32ThenDoublesOrWithAFixedStepGrowsByTheStep) {
+    for (unsigned step : {0u, 5u}) {
+        SCOPED_TRACE(step);
+        const unsigned first = step ? step : 32;
+        zo::List<int> l;
+        l.step = step;
+        l.Add(1);
+        EXPECT_EQ(first, l.memory.Length());
+        for (unsigned i = 0; i < first; ++i) l.Add(static_cast<int>(i));
+        EXPECT_EQ(first + 1, l.Count());
+        EXPECT_EQ(2 * first, l.memory.Length());
+    }
 }
 
 TEST(ListGrowth, ExpandRoundsTheShortfallUpToTheStep) {
@@ -237,7 +233,7 @@ TEST(ObjectLists, NullEntriesAreSkippedWhenDestroying) {
     EXPECT_EQ(2u, l.Delete(0, 2));
 }
 
-TEST(ObjectLists, PlainRecordsUseTheGlobalHeap) {
+TEST(ObjectLists, PlainRecordsWithoutAFrameworkBaseAreMadeAndInitialised) {
     zo::ObjectList<Plain> l;
     Plain* p = l.Add();
     ASSERT_NE(nullptr, p);

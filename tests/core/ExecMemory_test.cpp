@@ -166,7 +166,6 @@ TEST(ProcessPool, IsRegisteredInSlot2OfTheBlockNamedAfterTheProcess) {
 }
 
 ZO_CHILD_ROLE(fresh_block) {
-    (void)argc, (void)argv;
     void* block = zo::OpenGlobalBlock();
     if (!block) return 2;
     if (Slot2(block)) return 3;   // another process's pool: the names collide
@@ -186,13 +185,11 @@ TEST(ProcessPool, AnotherProcessHasABlockOfItsOwn) {
 const wchar_t kPoolText[] = L"预分配内存已经用尽，可能存在内存泄露，应该尽快释放不使用的内存。";
 
 ZO_CHILD_ROLE(pool_oversized) {
-    (void)argc, (void)argv;
     zo::GetExecMemory()->Allocate(65525);
     return 10;
 }
 
 ZO_CHILD_ROLE(pool_full) {
-    (void)argc, (void)argv;
     ExecMemory* pool = zo::GetExecMemory();
     char* base = reinterpret_cast<char*>(pool->Base());
     for (unsigned i = 0; i < 2978; ++i)
@@ -202,7 +199,6 @@ ZO_CHILD_ROLE(pool_full) {
 }
 
 ZO_CHILD_ROLE(global_full) {
-    (void)argc, (void)argv;
     char* a = static_cast<char*>(zo::AllocGlobal(40000));
     char* b = static_cast<char*>(zo::AllocGlobal(25536));
     if (b != a + 40000) return 13;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/Print.h"
-#include "support/Child.h"
+#include "support/ChildBox.h"
 #include "support/Texts.h"
 #include "support/TraceSink.h"
 #include "support/Wait.h"
@@ -120,15 +120,11 @@ ZO_CHILD_ROLE(warning) {
     return 0;
 }
 
-// The box of a child, its text, and the child's exit after OK is pressed.
+// The text of Warning's box in a child, which ends normally after OK.
 std::wstring WarningText(DWORD code, const wchar_t* caption) {
-    zotest::Child child;
-    if (!child.Start("warning", std::to_wstring(code) + L" " + caption)) return L"(no child)";
-    HWND box = zotest::WaitForMessageBox(child.Pid(), caption, 10000);
-    if (!box) return L"(no box)";
-    std::wstring text = zotest::MessageBoxText(box);
-    zotest::CloseMessageBox(box);
-    EXPECT_EQ(0u, child.Wait(10000));
+    DWORD exitCode;
+    std::wstring text = zotest::ChildBoxText("warning", caption, &exitCode, std::to_wstring(code) + L" " + caption);
+    EXPECT_EQ(0u, exitCode) << caption;
     return text;
 }
 

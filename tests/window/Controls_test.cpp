@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/Child.h"
+#include "support/ChildBox.h"
 #include "support/Host.h"
 #include "support/MemoryCanvas.h"
 #include "support/Pump.h"
@@ -38,6 +39,12 @@ std::wstring Text(const zo::WndPtr& w) {
     return s.Handle() ? s.Handle() : L"";
 }
 
+// A command as the recorder logs it: who saw it, its id and code, its source.
+std::string Entry(const char* who, unsigned code, const void* src, unsigned id = 0) {
+    return std::string(who) + ":" + std::to_string(id) + ":" + std::to_string(code) + ":" +
+           std::to_string(reinterpret_cast<uintptr_t>(src));
+}
+
 // What reaches the events and handlers of the controls under test.
 struct Recorder {
     std::vector<std::string> log;
@@ -50,9 +57,7 @@ struct Recorder {
     void OnCommand(unsigned short id, unsigned short code, IWnd* src) { Log("parent", id, code, src); }
     void OnOwnCommand(unsigned short id, unsigned short code, IWnd* src) { Log("own", id, code, src); }
     void Log(const char* who, unsigned id, unsigned code, IWnd* src) {
-        if (onlyCode && code != onlyCode) return;
-        log.push_back(std::string(who) + ":" + std::to_string(id) + ":" + std::to_string(code) + ":" +
-                      std::to_string(reinterpret_cast<uintptr_t>(src)));
+        if (!onlyCode || code == onlyCode) log.push_back(Entry(who, code, src, id));
     }
     void OnChange(zo::Edit* e) { changed.push_back(e); }
     void OnCreate(IWnd* w) {
@@ -61,10 +66,6 @@ struct Recorder {
     }
     void OnSetText(Message*, IWnd*) { ++setTexts; }
 };
-
-std::string Entry(const char* who, unsigned code, const void* src) {
-    return std::string(who) + ":0:" + std::to_string(code) + ":" + std::to_string(reinterpret_cast<uintptr_t>(src));
-}
 
 class ControlsTest : public ::testing::Test {
 protected:
@@ -93,10 +94,7 @@ TEST_F(ControlsTest, EachKindMakesItsSystemClassWithTheControlDefaults) {
         EXPECT_EQ(parent.Handle(), GetParent(h));
         RECT r;
         ASSERT_TRUE(all[i]->GetRect(r));
-        EXPECT_EQ(10, r.left);
-        EXPECT_EQ(10, r.top);
-        EXPECT_EQ(100, r.right - r.left);
-        EXPECT_EQ(100, r.bottom - r.top);
+        EXPECT_EQ((zo::Rect32{10, 10, 110, 110}), zo::Rect32(r)) << "at 10, 10 and 100 x 100";
         EXPECT_EQ(reinterpret_cast<LRESULT>(zo::GetDefaultFont()->Handle()), SendMessageW(h, WM_GETFONT, 0, 0));
         EXPECT_EQ(nullptr, all[i]->Create(parent)) << "one window per object";
     }
@@ -156,7 +154,7 @@ TEST_F(ControlsTest, SubclassRunsTheTableThenTheControlsOwnProcedure) {
     edit.AddMessageHandler(WM_SETTEXT, WM_SETTEXT, &rec, &Recorder::OnSetText);
     HWND h = edit.Create(parent);
     ASSERT_TRUE(h);
-    EXPECT_EQ((std::vector<std::string>{"create:" + std::to_string(reinterpret_cast<uintptr_t>(static_cast<IWnd*>(&edit)))}),
+    EXPECT_EQ(std::vector<std::string>{"create:" + std::to_string(reinterpret_cast<uintptr_t>(static_cast<IWnd*>(&edit)))},
               rec.log);
     EXPECT_EQ(h, rec.handleAtCreate) << "the create event sees the handle";
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(edit.procedure.Procedure()), GetWindowLongPtrW(h, GWLP_WNDPROC));
@@ -308,8 +306,7 @@ TEST_F(ControlsTest, LabelColourAnswerIsTransparentTextOnTheBackColourBrush) {
     ASSERT_TRUE(label.Create(parent));
     zotest::MemoryCanvas s(16, 16);
     SetBkMode(s.Dc(), OPAQUE);
-    LRESULT brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.Dc()),
-                                 reinterpret_cast<LPARAM>(label.Handle()));
+    LRESULT brush = SendMessageW(parent, WM_CTLCOLORSTATIC, s.Param(), reinterpret_cast<LPARAM>(label.Handle()));
     EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH)), brush);
     EXPECT_EQ(TRANSPARENT, GetBkMode(s.Dc()));
     EXPECT_EQ(RGB(200, 0, 0), GetTextColor(s.Dc()));
@@ -317,8 +314,7 @@ TEST_F(ControlsTest, LabelColourAnswerIsTransparentTextOnTheBackColourBrush) {
     EXPECT_EQ(RGB(236, 233, 216), FillWith(s, brush));
 
     label.backColor = RGB(0, 0, 255);
-    brush = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(s.Dc()),
-                         reinterpret_cast<LPARAM>(label.Handle()));
+    brush = SendMessageW(parent, WM_CTLCOLORSTATIC, s.Param(), reinterpret_cast<LPARAM>(label.Handle()));
     EXPECT_EQ(RGB(0, 0, 255), FillWith(s, brush));
 }
 
@@ -329,8 +325,7 @@ TEST_F(ControlsTest, EditColourAnswerIsAnOpaqueWhiteBackground) {
     zotest::MemoryCanvas s(16, 16);
     SetBkColor(s.Dc(), RGB(1, 2, 3));
     SetBkMode(s.Dc(), OPAQUE);
-    LRESULT brush = SendMessageW(parent, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(s.Dc()),
-                                 reinterpret_cast<LPARAM>(edit.Handle()));
+    LRESULT brush = SendMessageW(parent, WM_CTLCOLOREDIT, s.Param(), reinterpret_cast<LPARAM>(edit.Handle()));
     EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH)), brush);
     EXPECT_EQ(OPAQUE, GetBkMode(s.Dc()));
     EXPECT_EQ(RGB(255, 255, 255), GetBkColor(s.Dc()));
@@ -359,8 +354,6 @@ TEST_F(ControlsTest, PaintedControlsShowTheirBackColourOnScreen) {
 
 // A control that cannot be made: a child window without a parent.
 ZO_CHILD_ROLE(ControlWithoutParent) {
-    (void)argc;
-    (void)argv;
     Recorder rec;
     zo::Button button;
     button.createEvent.Add(&rec, &Recorder::OnCreate);
@@ -369,13 +362,10 @@ ZO_CHILD_ROLE(ControlWithoutParent) {
 }
 
 TEST(ControlFailure, CreateWarnsWithTheSystemTextAndLeavesTheObjectWithoutWindow) {
-    zotest::Child child;
-    ASSERT_TRUE(child.Start("ControlWithoutParent"));
-    HWND box = zotest::WaitForMessageBox(child.Pid(), L"ICtrl.Create", 10000);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(zotest::SystemText(ERROR_TLW_WITH_WSCHILD), zotest::MessageBoxText(box));
-    zotest::CloseMessageBox(box);
-    EXPECT_EQ(0u, child.Wait(10000));
+    DWORD exitCode;
+    EXPECT_EQ(zotest::SystemText(ERROR_TLW_WITH_WSCHILD),
+              zotest::ChildBoxText("ControlWithoutParent", L"ICtrl.Create", &exitCode));
+    EXPECT_EQ(0u, exitCode);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Font records, realizing them, and the default font shared by racing threads.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -13,62 +14,45 @@ const wchar_t* kFortyChars = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn";
 
 TEST(FontRecord, StartsAsHeight12NormalWeightDefaultCharsetWithoutName) {
     zo::Font font;
-    const LOGFONTW* lf = font.LogFont();
-    ASSERT_NE(nullptr, lf);
-    EXPECT_EQ(12, lf->lfHeight);
-    EXPECT_EQ(0, lf->lfWidth);
-    EXPECT_EQ(0, lf->lfEscapement);
-    EXPECT_EQ(0, lf->lfOrientation);
-    EXPECT_EQ(400, lf->lfWeight);
-    EXPECT_EQ(0, lf->lfItalic + lf->lfUnderline + lf->lfStrikeOut);
-    EXPECT_EQ(DEFAULT_CHARSET, lf->lfCharSet);
-    EXPECT_EQ(0, lf->lfOutPrecision + lf->lfClipPrecision + lf->lfQuality + lf->lfPitchAndFamily);
-    EXPECT_EQ(0, lf->lfFaceName[0]);
+    ASSERT_NE(nullptr, font.LogFont());
+    ASSERT_EQ(92u, sizeof(LOGFONTW));
+    LOGFONTW want = {};
+    want.lfHeight = 12;
+    want.lfWeight = FW_NORMAL;
+    want.lfCharSet = DEFAULT_CHARSET;
+    EXPECT_EQ(0, memcmp(&want, font.LogFont(), sizeof(want))) << "every other field and the whole name are 0";
     EXPECT_EQ(nullptr, font.Handle());
-    EXPECT_EQ(92u, sizeof(LOGFONTW));
 }
 
-TEST(FontRecord, SetNameKeepsThirtyOneCharactersOfALongName) {
+TEST(FontRecord, SetNameKeepsThirtyOneCharactersAndCopiesOnlyUpToTheTerminator) {
     zo::Font font;
     font.SetName(kFortyChars);
-    EXPECT_EQ(0, wmemcmp(kFortyChars, font.LogFont()->lfFaceName, 31));
     EXPECT_EQ(0, font.LogFont()->lfFaceName[31]);
     EXPECT_EQ(std::wstring(kFortyChars, 31), font.LogFont()->lfFaceName);
-}
-
-TEST(FontRecord, SetNameCopiesTheTerminatorAndLeavesTheRest) {
-    zo::Font font;
-    font.SetName(kFortyChars);
     font.SetName(L"SimSun");
     EXPECT_STREQ(L"SimSun", font.LogFont()->lfFaceName);
-    // Behind the terminator the earlier name is still there.
-    EXPECT_EQ(L'H', font.LogFont()->lfFaceName[7]);
+    EXPECT_EQ(L'H', font.LogFont()->lfFaceName[7]) << "behind the terminator the earlier name is left";
     font.SetName(nullptr);
     EXPECT_STREQ(L"SimSun", font.LogFont()->lfFaceName);
 }
 
-TEST(FontHandle, RealizeMakesTheFontAndGetLogFontReadsItBack) {
+TEST(FontHandle, RealizeMakesTheFontGetLogFontReadsItBackAndRealizeAgainDeletesThePrevious) {
     zo::Font font;
-    EXPECT_FALSE(font.GetLogFont());
+    EXPECT_FALSE(font.GetLogFont()) << "no font to read yet";
     font.SetSize(20);
     EXPECT_TRUE(font.Realize());
-    ASSERT_NE(nullptr, font.Handle());
-    EXPECT_EQ(OBJ_FONT, GetObjectType(font.Handle()));
+    HFONT first = font.Handle();
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(OBJ_FONT, GetObjectType(first));
     font.LogFont()->lfHeight = 0;
     ASSERT_TRUE(font.GetLogFont());
     EXPECT_EQ(20, font.LogFont()->lfHeight);
     EXPECT_EQ(400, font.LogFont()->lfWeight);
-}
 
-TEST(FontHandle, RealizeAgainDeletesThePreviousFont) {
-    zo::Font font;
-    font.Realize();
-    HFONT first = font.Handle();
-    ASSERT_NE(nullptr, first);
     font.SetSize(30);
     font.Realize();
     ASSERT_NE(nullptr, font.Handle());
-    EXPECT_EQ(0u, GetObjectType(first));
+    EXPECT_EQ(0u, GetObjectType(first)) << "the previous font is deleted";
     ASSERT_TRUE(font.GetLogFont());
     EXPECT_EQ(30, font.LogFont()->lfHeight);
 }
@@ -94,8 +78,6 @@ DWORD WINAPI AskForDefaultFont(void* slot) {
 // Holds the creation lock while eight threads ask for the default font:
 // none may return while it is held, and all must get the same font.
 ZO_CHILD_ROLE(default_font_race) {
-    (void)argc;
-    (void)argv;
     HANDLE lock = CreateMutexW(nullptr, FALSE, L"{61771393-873D-4d52-AC49-8CD9A6DFAE3F}");
     if (!lock || WaitForSingleObject(lock, 10000) != WAIT_OBJECT_0) return 2;
     const int n = 8;

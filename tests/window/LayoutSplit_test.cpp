@@ -2,6 +2,7 @@
 // margins, the no-weight threshold, negative space and truncated edges.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "window/LayoutSplit.h"
@@ -15,15 +16,7 @@ struct Child {
     float weight;
 };
 
-struct Span {
-    int start;
-    int length;
-    bool operator==(const Span& o) const { return start == o.start && length == o.length; }
-};
-
-std::ostream& operator<<(std::ostream& os, const Span& s) {
-    return os << "{" << s.start << ", " << s.length << "}";
-}
+typedef std::array<int, 2> Span;   // start, length
 
 std::vector<Span> Split(int start, int length, const std::vector<Child>& children) {
     zo::LayoutSplit split;
@@ -109,10 +102,10 @@ TEST(LayoutSplitSpans, EvenSharesStayContiguousWithoutLosingAPixelPerChild) {
             std::vector<Span> spans = Split(0, length, std::vector<Child>(n, Child{0, 0, 0, 1.0f}));
             int edge = 0;
             for (const Span& s : spans) {
-                ASSERT_EQ(edge, s.start) << length << " in " << n;
-                ASSERT_GE(s.length, length / n - 1) << length << " in " << n;
-                ASSERT_LE(s.length, length / n + 1) << length << " in " << n;
-                edge = s.start + s.length;
+                ASSERT_EQ(edge, s[0]) << length << " in " << n;
+                ASSERT_GE(s[1], length / n - 1) << length << " in " << n;
+                ASSERT_LE(s[1], length / n + 1) << length << " in " << n;
+                edge = s[0] + s[1];
             }
             EXPECT_LE(edge, length) << length << " in " << n;
             EXPECT_GE(edge, length - 1) << length << " in " << n;
@@ -121,12 +114,12 @@ TEST(LayoutSplitSpans, EvenSharesStayContiguousWithoutLosingAPixelPerChild) {
 }
 
 TEST(LayoutSplitSpans, AcrossTakesBothMargins) {
-    zo::LayoutSpan s = zo::LayoutSplit::Across(0, 200, 10, 10);
-    EXPECT_EQ(10, s.start);
-    EXPECT_EQ(180, s.length);
-    s = zo::LayoutSplit::Across(-5, 20, 15, 10);
-    EXPECT_EQ(10, s.start);
-    EXPECT_EQ(-5, s.length);
+    auto across = [](int start, int length, int before, int after) {
+        zo::LayoutSpan s = zo::LayoutSplit::Across(start, length, before, after);
+        return Span{s.start, s.length};
+    };
+    EXPECT_EQ((Span{10, 180}), across(0, 200, 10, 10));
+    EXPECT_EQ((Span{10, -5}), across(-5, 20, 15, 10));
 }
 
 TEST(LayoutSplitSpans, EdgesOutsideTheIntRangeStopAtItsEnds) {

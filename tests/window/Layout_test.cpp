@@ -4,6 +4,7 @@
 // and a root that follows its view's size, content and scroll position.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -20,14 +21,7 @@ namespace {
 
 using zo::Layout;
 
-struct Box {
-    int x, y, cx, cy;
-    bool operator==(const Box& o) const { return x == o.x && y == o.y && cx == o.cx && cy == o.cy; }
-};
-
-std::ostream& operator<<(std::ostream& os, const Box& b) {
-    return os << "{" << b.x << ", " << b.y << ", " << b.cx << ", " << b.cy << "}";
-}
+typedef std::array<int, 4> Box;   // x, y, cx, cy
 
 Box Stored(const Layout* n) { return Box{n->x, n->y, n->cx, n->cy}; }
 
@@ -137,9 +131,14 @@ void BuildMixedTree(Layout& root) {
     }
 }
 
-void Collect(const Layout* n, std::vector<Box>& out) {
-    out.push_back(Stored(n));
-    for (unsigned i = 0; i < n->Count(); ++i) Collect(n->Element(i), out);
+// Every node's rectangle, depth first.
+std::vector<Box> Boxes(const Layout* n) {
+    std::vector<Box> out{Stored(n)};
+    for (unsigned i = 0; i < n->Count(); ++i) {
+        std::vector<Box> sub = Boxes(n->Element(i));
+        out.insert(out.end(), sub.begin(), sub.end());
+    }
+    return out;
 }
 
 void UpdateEach(Layout* n) {
@@ -199,25 +198,15 @@ TEST(LayoutNodes, ArrangingAgainGivesIdenticalRectangles) {
     Layout root;
     BuildMixedTree(root);
     root.SetRect(3, 5, 637, 411);
-    std::vector<Box> first;
-    Collect(&root, first);
+    const std::vector<Box> first = Boxes(&root);
     ASSERT_EQ(1u + 2 + 5 + 15 + 7, first.size());
-
     root.SetRect(3, 5, 637, 411);
-    std::vector<Box> again;
-    Collect(&root, again);
-    EXPECT_EQ(first, again);
-
+    EXPECT_EQ(first, Boxes(&root)) << "the same rectangle again";
     root.SetRect(0, 0, 1200, 900);
     root.SetRect(3, 5, 637, 411);
-    std::vector<Box> back;
-    Collect(&root, back);
-    EXPECT_EQ(first, back);
-
+    EXPECT_EQ(first, Boxes(&root)) << "back from another size";
     UpdateEach(&root);
-    std::vector<Box> updated;
-    Collect(&root, updated);
-    EXPECT_EQ(first, updated);
+    EXPECT_EQ(first, Boxes(&root)) << "every node updated on its own";
 }
 
 // ---- on real windows ----
@@ -229,9 +218,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(zotest::ShowHost(frame, 400, 300)); }
     void TearDown() override { zotest::PumpMessages(); }
 
-    HWND Child() {
-        return CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, frame, nullptr, nullptr,
-                               nullptr);
+    // A plain child window of the frame, or of parent.
+    HWND Child(HWND parent = nullptr) {
+        return CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent ? parent : frame.Handle(),
+                               nullptr, nullptr, nullptr);
     }
 };
 
@@ -323,18 +313,19 @@ TEST_F(LayoutWindows, RootFollowsTheViewsSizeAndMinimisingMovesNothing) {
     EXPECT_EQ((Box{8, 8, 100, 284}), WindowBox(ws));
     EXPECT_EQ((Box{112, 8, 280, 284}), WindowBox(wm));
 
+    // At 600 x 500; a minimise, sent or real, moves nothing.
+    auto expectAt600 = [&](const char* after) {
+        EXPECT_EQ((Box{8, 8, 100, 484}), WindowBox(ws)) << after;
+        EXPECT_EQ((Box{112, 8, 480, 484}), WindowBox(wm)) << after;
+    };
     SetWindowPos(frame, nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_EQ((Box{8, 8, 100, 484}), WindowBox(ws));
-    EXPECT_EQ((Box{112, 8, 480, 484}), WindowBox(wm));
-
+    expectAt600("resize");
     SendMessageW(frame, WM_SIZE, SIZE_MINIMIZED, 0);
-    EXPECT_EQ((Box{8, 8, 100, 484}), WindowBox(ws));
-    EXPECT_EQ((Box{112, 8, 480, 484}), WindowBox(wm));
+    expectAt600("WM_SIZE with SIZE_MINIMIZED");
     ShowWindow(frame, SW_MINIMIZE);
     zotest::PumpMessages();
     ASSERT_TRUE(IsIconic(frame));
-    EXPECT_EQ((Box{8, 8, 100, 484}), WindowBox(ws));
-    EXPECT_EQ((Box{112, 8, 480, 484}), WindowBox(wm));
+    expectAt600("SW_MINIMIZE");
     EXPECT_EQ((Box{8, 8, 584, 484}), Stored(&root));
 }
 
@@ -351,7 +342,7 @@ TEST_F(LayoutWindows, ContentLargerThanTheClientWidensTheRootShiftedByTheScroll)
     zo::TopLayout root;
     Margins(&root, 5, 5, 5, 5);
     Layout* cell = root.Add();
-    HWND w = CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 1, 1, view, nullptr, nullptr, nullptr);
+    HWND w = Child(view);
     cell->SetWindow(w);
     root.SetView(&view);
     EXPECT_EQ((Box{5 - 40, 5, 490, 190}), WindowBox(w));

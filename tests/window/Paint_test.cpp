@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/Host.h"
+#include "support/MemoryCanvas.h"
 #include "support/Pump.h"
 #include "support/WindowImage.h"
 #include "window/Frame.h"
@@ -30,45 +31,20 @@ struct Painter {
     uintptr_t lastKind = 0;
     HDC lastDC = nullptr;
 
-    void Paint(DC* dc, View*) {
-        log.push_back("paint");
-        Draw(dc);
-    }
-    void Buffered(DC* dc, View*) {
-        log.push_back("buffered");
-        Draw(dc);
-    }
+    void Paint(DC* dc, View*) { Draw("paint", dc); }
+    void Buffered(DC* dc, View*) { Draw("buffered", dc); }
     void Erase(HDC dc, View*) {
         log.push_back("erase");
         lastDC = dc;
     }
-    void Draw(DC* dc) {
+    void Draw(const char* how, DC* dc) {
+        log.push_back(how);
         lastKind = dc->ReleaseKind();
         lastDC = dc->Handle();
         HBRUSH b = CreateSolidBrush(fill);
         FillRect(*dc, &area, b);
         DeleteObject(b);
     }
-};
-
-// A small memory bitmap to hand to WM_ERASEBKGND.
-struct Canvas {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    Canvas() {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, 4, 4);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Canvas() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    WPARAM Param() const { return reinterpret_cast<WPARAM>(dc); }
 };
 
 class PaintTest : public ::testing::Test {
@@ -109,16 +85,16 @@ TEST_F(PaintTest, BufferedPaintFillsBackColorAndCopiesTheImage) {
     EXPECT_EQ(kRed, image.At(59, 49));
     EXPECT_EQ(kGreen, image.At(60, 50));
     EXPECT_EQ(kGreen, image.At(199, 99));
-    for (const std::string& s : painter.log) EXPECT_EQ("buffered", s);
+    ASSERT_FALSE(painter.log.empty());
+    for (const std::string& s : painter.log) EXPECT_EQ("buffered", s) << "neither the direct paint nor the erase runs";
     EXPECT_EQ(DC::kCreated, painter.lastKind);
     EXPECT_EQ(0, GetObjectType(painter.lastDC)) << "the off-screen context is deleted after the paint";
 
     // The background is left to the default procedure, which erases nothing.
-    Canvas canvas;
-    HDC mem = canvas.dc;
-    SetPixel(mem, 1, 1, kBlue);
+    zotest::MemoryCanvas canvas(4, 4);
+    SetPixel(canvas.Dc(), 1, 1, kBlue);
     EXPECT_EQ(0, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kBlue, GetPixel(mem, 1, 1));
+    EXPECT_EQ(kBlue, GetPixel(canvas.Dc(), 1, 1));
 }
 
 TEST_F(PaintTest, BufferedPaintCopiesOnlyTheClipBoxToTheSamePlace) {
@@ -157,21 +133,24 @@ TEST_F(PaintTest, DirectPaintErasesWithBackColor) {
 }
 
 TEST_F(PaintTest, EraseFillsBackColorUnlessItsTopByteIsSetOrACallbackErases) {
-    view.backColor = 0xFF000000 | kGreen;
     ASSERT_TRUE(view.Create(frame));
-    Canvas canvas;
-    SetPixel(canvas.dc, 2, 2, kRed);
-    EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2));
+    zotest::MemoryCanvas canvas(4, 4);
+    HDC mem = canvas.Dc();
+    SetPixel(mem, 2, 2, kRed);
+    for (COLORREF top : {0xFF000000u, 0x80000000u, 0x01000000u}) {   // any bit of the top byte
+        view.backColor = top | kGreen;
+        EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0)) << std::hex << top;
+        EXPECT_EQ(kRed, GetPixel(mem, 2, 2)) << std::hex << top;
+    }
     view.backColor = kGreen;
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kGreen, GetPixel(canvas.dc, 2, 2));
+    EXPECT_EQ(kGreen, GetPixel(mem, 2, 2));
 
-    SetPixel(canvas.dc, 2, 2, kRed);
+    SetPixel(mem, 2, 2, kRed);
     view.eraseEvent.Add(&painter, &Painter::Erase);
     EXPECT_EQ(1, SendMessageW(view, WM_ERASEBKGND, canvas.Param(), 0));
-    EXPECT_EQ(kRed, GetPixel(canvas.dc, 2, 2)) << "the callback erases instead";
-    EXPECT_EQ(canvas.dc, painter.lastDC);
+    EXPECT_EQ(kRed, GetPixel(mem, 2, 2)) << "the callback erases instead";
+    EXPECT_EQ(mem, painter.lastDC);
 }
 
 // A drop handle as the shell makes it: DROPFILES, then the wide paths, each
@@ -257,10 +236,8 @@ TEST_F(PaintTest, ClientAreaSavesAsABitmapFile) {
 
     FILE* f = _wfopen(path, L"rb");
     ASSERT_TRUE(f);
-    std::vector<unsigned char> bytes;
-    unsigned char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    std::vector<unsigned char> bytes(1 << 17);   // room for twice the expected size
+    bytes.resize(fread(bytes.data(), 1, bytes.size(), f));
     fclose(f);
     DeleteFileW(path);
 

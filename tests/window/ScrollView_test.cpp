@@ -3,6 +3,7 @@
 // messages, thumb tracking, and what later WM_SIZE handlers see.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,9 +17,11 @@ using zo::IWnd;
 using zo::Message;
 using zo::ScrollView;
 
+typedef std::vector<std::pair<UINT, unsigned>> Scrolls;   // message, code
+
 struct ScrollProbe {
     std::vector<std::pair<int, int>> shifts;
-    std::vector<std::pair<UINT, unsigned>> scrolls;   // message, code
+    Scrolls scrolls;
     std::vector<zo::Twin16> sizesAfter;               // what a later WM_SIZE handler sees
     std::vector<zo::Twin16> sizeEvents;
 
@@ -73,17 +76,12 @@ TEST_F(ScrollTest, ContentLargerThanClientShowsBothBarsWithItsSteps) {
     zo::Twin16 client;
     ASSERT_TRUE(view.GetClientSize(client));
     ASSERT_EQ(zo::Twin16(400, 300), client);
-    EXPECT_EQ(601, view.maxScrollX);
-    EXPECT_EQ(201, view.maxScrollY);
-    EXPECT_EQ(40, view.hLine);
-    EXPECT_EQ(30, view.vLine);
-    EXPECT_EQ(360, view.hPage);
-    EXPECT_EQ(270, view.vPage);
+    EXPECT_EQ(zo::Twin32(601, 201), zo::Twin32(view.maxScrollX, view.maxScrollY)) << "ends";
+    EXPECT_EQ(zo::Twin32(40, 30), zo::Twin32(view.hLine, view.vLine)) << "a tenth of the client a line";
+    EXPECT_EQ(zo::Twin32(360, 270), zo::Twin32(view.hPage, view.vPage)) << "the client less a line a page";
     SCROLLINFO h = Info(SB_HORZ), v = Info(SB_VERT);
-    EXPECT_EQ(1000, h.nMax);
-    EXPECT_EQ(400u, h.nPage);
-    EXPECT_EQ(500, v.nMax);
-    EXPECT_EQ(300u, v.nPage);
+    EXPECT_EQ((zo::Rect32{1000, 400, 500, 300}), (zo::Rect32{h.nMax, int(h.nPage), v.nMax, int(v.nPage)}))
+        << "the bars' ranges and pages";
 
     // The bars came one after the other, each resizing the client; handlers
     // after the bar logic and the size event end with the final size.
@@ -107,13 +105,14 @@ TEST_F(ScrollTest, OneBarCanMakeTheOtherNeeded) {
         {400 + vBar, 300 + hBar, false, false},   // the whole client without bars
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
         view.SetContentSize(c.width, c.height);
-        EXPECT_EQ(c.h, (Style() & WS_HSCROLL) != 0) << c.width << " x " << c.height;
-        EXPECT_EQ(c.v, (Style() & WS_VSCROLL) != 0) << c.width << " x " << c.height;
+        EXPECT_EQ(c.h, (Style() & WS_HSCROLL) != 0);
+        EXPECT_EQ(c.v, (Style() & WS_VSCROLL) != 0);
         zo::Twin16 client;
         view.GetClientSize(client);
-        EXPECT_EQ(c.h ? c.width - client.x + 1 : 0, view.maxScrollX) << c.width << " x " << c.height;
-        EXPECT_EQ(c.v ? c.height - client.y + 1 : 0, view.maxScrollY) << c.width << " x " << c.height;
+        EXPECT_EQ(zo::Twin32(c.h ? c.width - client.x + 1 : 0, c.v ? c.height - client.y + 1 : 0),
+                  zo::Twin32(view.maxScrollX, view.maxScrollY));
     }
 }
 
@@ -155,8 +154,7 @@ TEST_F(ScrollTest, SmallerContentHidesTheBarsAndScrollsBackToZero) {
     view.SetContentSize(100, 50);
     EXPECT_FALSE(Style() & (WS_HSCROLL | WS_VSCROLL));
     EXPECT_EQ(zo::Twin32(0, 0), view.scrollPos);
-    EXPECT_EQ(0, view.maxScrollX);
-    EXPECT_EQ(0, view.maxScrollY);
+    EXPECT_EQ(zo::Twin32(0, 0), zo::Twin32(view.maxScrollX, view.maxScrollY));
     zo::Twin16 client;
     view.GetClientSize(client);
     EXPECT_EQ(client.x / 10, view.hLine);
@@ -175,8 +173,7 @@ TEST_F(ScrollTest, WheelAndKeysBecomeScrollMessages) {
     probe.scrolls.clear();
     SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0);
-    EXPECT_EQ((std::vector<std::pair<UINT, unsigned>>{{WM_VSCROLL, SB_LINEUP}, {WM_VSCROLL, SB_LINEDOWN}}),
-              probe.scrolls);
+    EXPECT_EQ((Scrolls{{WM_VSCROLL, SB_LINEUP}, {WM_VSCROLL, SB_LINEDOWN}}), probe.scrolls);
     EXPECT_EQ(30, view.scrollPos.y) << "one line per wheel message";
 
     probe.scrolls.clear();
@@ -184,7 +181,7 @@ TEST_F(ScrollTest, WheelAndKeysBecomeScrollMessages) {
     SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, 0), 0);
     view.wheelMessage = 0;
     SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
-    EXPECT_EQ((std::vector<std::pair<UINT, unsigned>>{{WM_HSCROLL, SB_LINEDOWN}}), probe.scrolls);
+    EXPECT_EQ((Scrolls{{WM_HSCROLL, SB_LINEDOWN}}), probe.scrolls);
 
     const struct {
         WPARAM key;
@@ -199,7 +196,7 @@ TEST_F(ScrollTest, WheelAndKeysBecomeScrollMessages) {
     for (const auto& k : keys) {
         probe.scrolls.clear();
         SendMessageW(view, WM_KEYDOWN, k.key, 0);
-        EXPECT_EQ((std::vector<std::pair<UINT, unsigned>>{{k.msg, k.code}}), probe.scrolls) << "key " << k.key;
+        EXPECT_EQ((Scrolls{{k.msg, k.code}}), probe.scrolls) << "key " << k.key;
     }
     probe.scrolls.clear();
     SendMessageW(view, WM_KEYDOWN, VK_SPACE, 0);

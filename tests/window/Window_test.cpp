@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/Child.h"
+#include "support/ChildBox.h"
 #include "support/Host.h"
 #include "support/Pump.h"
 #include "support/Texts.h"
@@ -196,31 +197,25 @@ TEST_F(WindowTest, MinimumTrackSizeIsTheClientLimitPlusTheRealFrame) {
     int fw = (wr.right - wr.left) - cr.right;
     int fh = (wr.bottom - wr.top) - cr.bottom;
 
-    MINMAXINFO info = {};
-    info.ptMaxTrackSize = {5000, 5000};
-    SendMessageW(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(650 + fw, info.ptMinTrackSize.x);
-    EXPECT_EQ(400 + fh, info.ptMinTrackSize.y);
-    EXPECT_EQ(900 + fw, info.ptMaxTrackSize.x);
-    EXPECT_EQ(700 + fh, info.ptMaxTrackSize.y);
-
-    // Values already stricter than the limits are kept.
-    MINMAXINFO strict = {};
-    strict.ptMinTrackSize = {2000, 2000};
-    strict.ptMaxTrackSize = {10, 10};
-    SendMessageW(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&strict));
-    EXPECT_EQ(2000, strict.ptMinTrackSize.x);
-    EXPECT_EQ(10, strict.ptMaxTrackSize.y);
+    // The limits asked for, from tracking sizes that start at min and max.
+    auto track = [h](int min, int max) {
+        MINMAXINFO info = {};
+        info.ptMinTrackSize = {min, min};
+        info.ptMaxTrackSize = {max, max};
+        SendMessageW(h, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+        return zo::Rect32(info.ptMinTrackSize.x, info.ptMinTrackSize.y, info.ptMaxTrackSize.x, info.ptMaxTrackSize.y);
+    };
+    EXPECT_EQ((zo::Rect32{650 + fw, 400 + fh, 900 + fw, 700 + fh}), track(0, 5000));
+    EXPECT_EQ((zo::Rect32{2000, 2000, 10, 10}), track(2000, 10)) << "values already stricter are kept";
 
     // Sizing the window below or above the limits stops at the client limits.
-    SetWindowPos(h, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
-    GetClientRect(h, &cr);
-    EXPECT_EQ(650, cr.right);
-    EXPECT_EQ(400, cr.bottom);
-    SetWindowPos(h, nullptr, 0, 0, 3000, 3000, SWP_NOMOVE | SWP_NOZORDER);
-    GetClientRect(h, &cr);
-    EXPECT_EQ(900, cr.right);
-    EXPECT_EQ(700, cr.bottom);
+    auto clientAfterSizing = [&](int size) {
+        SetWindowPos(h, nullptr, 0, 0, size, size, SWP_NOMOVE | SWP_NOZORDER);
+        GetClientRect(h, &cr);
+        return zo::Twin32(cr.right, cr.bottom);
+    };
+    EXPECT_EQ(zo::Twin32(650, 400), clientAfterSizing(100));
+    EXPECT_EQ(zo::Twin32(900, 700), clientAfterSizing(3000));
 }
 
 TEST_F(WindowTest, CommandReachesParentWithControlAsSourceThenTheControl) {
@@ -453,8 +448,6 @@ TEST_F(WindowTest, AcceleratorsBecomeCommands) {
 // Failed window operations warn in a box; they run in a child process whose
 // box the test closes.
 ZO_CHILD_ROLE(CreateChildWithoutParent) {
-    (void)argc;
-    (void)argv;
     zo::View v;   // a child style without a parent cannot be created
     HWND h = v.Create(nullptr);
     bool clean = !h && !v.Handle() && !zo::CreatingWindow();
@@ -464,30 +457,22 @@ ZO_CHILD_ROLE(CreateChildWithoutParent) {
 }
 
 ZO_CHILD_ROLE(AttachNonWindow) {
-    (void)argc;
-    (void)argv;
     IWnd w;
     bool failed = !w.AttachWindow(reinterpret_cast<HWND>(uintptr_t(0x7FFF0)));
     return failed && !w.Handle() ? 0 : 1;
 }
 
 TEST(WindowFailure, CreateWarnsWithTheSystemTextAndReturnsNull) {
-    zotest::Child child;
-    ASSERT_TRUE(child.Start("CreateChildWithoutParent"));
-    HWND box = zotest::WaitForMessageBox(child.Pid(), L"View.Create", 10000);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(zotest::SystemText(ERROR_TLW_WITH_WSCHILD), zotest::MessageBoxText(box));
-    zotest::CloseMessageBox(box);
-    EXPECT_EQ(0u, child.Wait(10000));
+    DWORD exitCode;
+    EXPECT_EQ(zotest::SystemText(ERROR_TLW_WITH_WSCHILD),
+              zotest::ChildBoxText("CreateChildWithoutParent", L"View.Create", &exitCode));
+    EXPECT_EQ(0u, exitCode);
 }
 
 TEST(WindowFailure, AttachingANonWindowWarnsAndChangesNothing) {
-    zotest::Child child;
-    ASSERT_TRUE(child.Start("AttachNonWindow"));
-    HWND box = zotest::WaitForMessageBox(child.Pid(), L"要绑定的句柄不是一个窗口句柄.", 10000);
-    ASSERT_TRUE(box);
-    zotest::CloseMessageBox(box);
-    EXPECT_EQ(0u, child.Wait(10000));
+    DWORD exitCode;
+    EXPECT_NE(L"(no box)", zotest::ChildBoxText("AttachNonWindow", L"要绑定的句柄不是一个窗口句柄.", &exitCode));
+    EXPECT_EQ(0u, exitCode);
 }
 
 } // namespace
