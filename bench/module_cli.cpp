@@ -165,7 +165,7 @@ int Scan() {
     printf("scan: ModuleCli scan listed %d of %d, the last after %.3f s (run %.2f s, exit %lu); ratio %.3f\n",
            cli.modules, kModules, cli.last, cli.total, code, window.last > 0 ? cli.last / window.last : 0.0);
     return BenchGoal("scan: all found, last listed at most 0.1 x the window's sweep",
-                cli.modules == kModules && window.last > 0 && cli.last <= 0.1 * window.last);
+                     cli.modules == kModules && window.last > 0 && cli.last <= 0.1 * window.last);
 }
 
 int Loss() {
@@ -205,7 +205,8 @@ int Apply() {
     bool all = out.find("taken 100, differs 0, not found 0, bad row 0") != std::string::npos;
     printf("apply: %d modules, %s (exit %lu) in %.2f s; 100 x %.0f ms x 2 = %.1f s; ratio %.2f\n", kApplied,
            all ? "all taken" : "NOT all taken", code, run.total, kInterval * 1000, budget, run.total / budget);
-    return BenchGoal("apply: all taken in at most 1.2 x 100 x interval x 2", all && code == 0 && run.total <= 1.2 * budget);
+    return BenchGoal("apply: all taken in at most 1.2 x 100 x interval x 2",
+                     all && code == 0 && run.total <= 1.2 * budget);
 }
 
 } // namespace

@@ -168,7 +168,8 @@ int Sweep() {
     // Wine reports no private bytes for another process: the share of the
     // working set beyond what any Win32 program has under it stands in.
     double measured = mem.PrivateUsage ? static_cast<double>(mem.PrivateUsage) : own;
-    int failed = BenchGoal("discovery (at most 50 ms)", shown == kSweepModules && done && timesFit && listed - replied <= 0.050);
+    int failed = BenchGoal("discovery (at most 50 ms)",
+                           shown == kSweepModules && done && timesFit && listed - replied <= 0.050);
     failed |= BenchGoal("working set (under 16 MB)", memOk && measured < 16.0 * 1048576);
     return failed;
 }
