@@ -293,12 +293,10 @@ void SetUp(Module& m, int i, zo::IP address, bool second) {
 std::string Encode(const std::wstring& text, bool utf8) {
     if (text.empty()) return std::string();
     if (utf8) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
+        const int units = static_cast<int>(text.size());
+        int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
         std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-        if (n > 0)
-            WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
-                                nullptr);
+        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &out[0], n, nullptr, nullptr);
         return out;
     }
     zo::String s;
