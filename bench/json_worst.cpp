@@ -17,27 +17,21 @@ namespace {
 
 const size_t kDatagram = 65507;
 
-// head, then as many pieces as fit, then tail, within one datagram.
-std::string Fill(const std::string& head, const std::string& piece, const std::string& tail) {
+// head, then as many of the pieces in turn as fit, then tail, within one datagram.
+std::string Cycle(const std::string& head, const std::string* pieces, size_t n, const std::string& tail) {
     std::string s = head;
-    while (s.size() + piece.size() + tail.size() <= kDatagram) s += piece;
+    for (size_t i = 0; s.size() + pieces[i % n].size() + tail.size() <= kDatagram; ++i) s += pieces[i % n];
     return s + tail;
 }
 
-std::string Cycle(const std::string& head, const char* const* pieces, size_t n, const std::string& tail) {
-    std::string s = head;
-    for (size_t i = 0;; ++i) {
-        const std::string piece = pieces[i % n];
-        if (s.size() + piece.size() + tail.size() > kDatagram) break;
-        s += piece;
-    }
-    return s + tail;
+std::string Fill(const std::string& head, const std::string& piece, const std::string& tail) {
+    return Cycle(head, &piece, 1, tail);
 }
 
 std::string HalfwayNumbers() {
     // Midpoints of neighbouring doubles, written out in full (and one digit
     // beyond), so only the exact comparison can round them.
-    static const char* kNumbers[] = {
+    static const std::string kNumbers[] = {
         "9007199254740993.00000000000000000001,",
         "1.00000000000000011102230246251565404236316680908203125,",
         "0.100000000000000012490009027033011079765856266021728515625,",

@@ -32,14 +32,6 @@ const double kInterval = 0.050;
 
 using zotest::BesideMe;
 
-std::wstring TempFolder(const wchar_t* name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring f = std::wstring(temp) + L"zo-bench-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
-    CreateDirectoryW(f.c_str(), nullptr);
-    return f;
-}
-
 struct Found {
     int modules = 0;
     double last = 0;   // seconds from the start to the last new module
@@ -153,19 +145,18 @@ Found RunCli(const std::wstring& args, DWORD* code, std::string* output = nullpt
     return f;
 }
 
-int Goal(const char* name, bool met) {
-    printf("%s goal: %s\n", name, met ? "met" : "NOT met");
-    return met ? 0 : 1;
+// Starts the simulator with count modules from .11 and more options; false,
+// having said why, when it does not come up.
+bool StartSimulator(zotest::Simulator& sim, const char* name, int count, const wchar_t* more = L"") {
+    if (sim.Start(L"--modules " + std::to_wstring(count) + L" --first 198.51.100.11" + more, false)) return true;
+    printf("%s: the simulator did not start; this benchmark needs the module addresses "
+           "(scripts/netns-run --modules 254 --first 198.51.100.11)\n", name);
+    return false;
 }
-
-const char kNeeds[] = "needs the module addresses (scripts/netns-run --modules 254 --first 198.51.100.11)";
 
 int Scan() {
     zotest::Simulator sim;
-    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11", false)) {
-        printf("scan: the simulator did not start; this benchmark %s\n", kNeeds);
-        return Goal("scan", false);
-    }
+    if (!StartSimulator(sim, "scan", kModules)) return BenchGoal("scan", false);
     Found window = WindowSweep();
     DWORD code = 0;
     Found cli = RunCli(L"scan --format csv --quiet", &code);
@@ -173,16 +164,13 @@ int Scan() {
            kModules, window.last, window.total);
     printf("scan: ModuleCli scan listed %d of %d, the last after %.3f s (run %.2f s, exit %lu); ratio %.3f\n",
            cli.modules, kModules, cli.last, cli.total, code, window.last > 0 ? cli.last / window.last : 0.0);
-    return Goal("scan: all found, last listed at most 0.1 x the window's sweep",
-                cli.modules == kModules && window.last > 0 && cli.last <= 0.1 * window.last);
+    return BenchGoal("scan: all found, last listed at most 0.1 x the window's sweep",
+                     cli.modules == kModules && window.last > 0 && cli.last <= 0.1 * window.last);
 }
 
 int Loss() {
     zotest::Simulator sim;
-    if (!sim.Start(L"--modules " + std::to_wstring(kModules) + L" --first 198.51.100.11 --drop 10 --seed 18", false)) {
-        printf("loss: the simulator did not start; this benchmark %s\n", kNeeds);
-        return Goal("loss", false);
-    }
+    if (!StartSimulator(sim, "loss", kModules, L" --drop 10 --seed 18")) return BenchGoal("loss", false);
     Found window = WindowSweep();
     DWORD code = 0;
     Found cli = RunCli(L"scan --format csv --quiet --passes 3", &code);
@@ -190,16 +178,15 @@ int Loss() {
            kModules, 100.0 * window.modules / kModules);
     printf("loss: ModuleCli scan --passes 3 found %d of %d (%.1f %%) in %.2f s (exit %lu)\n", cli.modules, kModules,
            100.0 * cli.modules / kModules, cli.total, code);
-    return Goal("loss: at least 99 % found", cli.modules * 100 >= 99 * kModules);
+    return BenchGoal("loss: at least 99 % found", cli.modules * 100 >= 99 * kModules);
 }
 
 int Apply() {
     zotest::Simulator sim;
-    if (!sim.Start(L"--modules " + std::to_wstring(kApplied) + L" --first 198.51.100.11", false)) {
-        printf("apply: the simulator did not start; this benchmark %s\n", kNeeds);
-        return Goal("apply", false);
-    }
-    std::wstring file = TempFolder(L"apply") + L"\\ports.csv";
+    if (!StartSimulator(sim, "apply", kApplied)) return BenchGoal("apply", false);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring file = temp + (L"zo-bench-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-ports.csv");
     std::string text = "mac,port\r\n";
     for (int i = 0; i < kApplied; ++i) {
         char row[64];
@@ -218,7 +205,8 @@ int Apply() {
     bool all = out.find("taken 100, differs 0, not found 0, bad row 0") != std::string::npos;
     printf("apply: %d modules, %s (exit %lu) in %.2f s; 100 x %.0f ms x 2 = %.1f s; ratio %.2f\n", kApplied,
            all ? "all taken" : "NOT all taken", code, run.total, kInterval * 1000, budget, run.total / budget);
-    return Goal("apply: all taken in at most 1.2 x 100 x interval x 2", all && code == 0 && run.total <= 1.2 * budget);
+    return BenchGoal("apply: all taken in at most 1.2 x 100 x interval x 2",
+                     all && code == 0 && run.total <= 1.2 * budget);
 }
 
 } // namespace

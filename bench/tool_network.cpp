@@ -92,11 +92,6 @@ int CountAfterPause(HWND box, double seconds) {
     return most;
 }
 
-int Goal(const char* name, bool met) {
-    printf("%s goal: %s\n", name, met ? "met" : "NOT met");
-    return met ? 0 : 1;
-}
-
 const char kNeeds[] = "needs a display and the module addresses (scripts/netns-run --display --modules 254 "
                       "--first 198.51.100.11)";
 
@@ -114,7 +109,7 @@ int Size() {
                bytes.empty() ? " nothing: the program is missing" : dlls.c_str());
         if (path == i686) small = bytes.size();
     }
-    return Goal("32-bit size (under 1 MB)", small > 0 && small < (1u << 20));
+    return BenchGoal("32-bit size (under 1 MB)", small > 0 && small < (1u << 20));
 }
 
 int Sweep() {
@@ -127,7 +122,7 @@ int Sweep() {
     zotest::Simulator sim;
     if (!sim.Start(L"--modules " + std::to_wstring(kSweepModules) + L" --first 198.51.100.11 --sent \"" + sent + L"\"")) {
         printf("sweep: the simulator did not start; this benchmark %s\n", kNeeds);
-        return Goal("discovery", false) | Goal("working set", false);
+        return BenchGoal("discovery", false) | BenchGoal("working set", false);
     }
     PROCESS_MEMORY_COUNTERS_EX base = {};
     bool baseOk;
@@ -138,7 +133,7 @@ int Sweep() {
     zotest::Program tool;
     if (!StartTool(tool) || !baseOk) {
         printf("sweep: the tool or the minimal program did not show its window; this benchmark %s\n", kNeeds);
-        return Goal("discovery", false) | Goal("working set", false);
+        return BenchGoal("discovery", false) | BenchGoal("working set", false);
     }
     HWND list = Control(tool.window, L"ComboBox", 0), search = Control(tool.window, L"Button", 1);
     double start = BenchNow(), listed = 0, done = 0;
@@ -173,8 +168,9 @@ int Sweep() {
     // Wine reports no private bytes for another process: the share of the
     // working set beyond what any Win32 program has under it stands in.
     double measured = mem.PrivateUsage ? static_cast<double>(mem.PrivateUsage) : own;
-    int failed = Goal("discovery (at most 50 ms)", shown == kSweepModules && done && timesFit && listed - replied <= 0.050);
-    failed |= Goal("working set (under 16 MB)", memOk && measured < 16.0 * 1048576);
+    int failed = BenchGoal("discovery (at most 50 ms)",
+                           shown == kSweepModules && done && timesFit && listed - replied <= 0.050);
+    failed |= BenchGoal("working set (under 16 MB)", memOk && measured < 16.0 * 1048576);
     return failed;
 }
 
@@ -183,7 +179,7 @@ int Burst() {
     zotest::Program tool;
     if (!sim.Start(L"--modules " + std::to_wstring(kBurstModules) + L" --first 198.51.100.11") || !StartTool(tool)) {
         printf("burst: the simulator or the tool did not start; this benchmark %s\n", kNeeds);
-        return Goal("burst", false);
+        return BenchGoal("burst", false);
     }
     HWND list = Control(tool.window, L"ComboBox", 0), refresh = Control(tool.window, L"Button", 6);
     DWORD_PTR r;
@@ -200,7 +196,7 @@ int Burst() {
     printf("burst: %d of %d modules listed (after a 1 s pause) %s %.0f ms after the broadcast; the tool ended with 0: %s\n", shown,
            kBurstModules, listed ? "in" : "(not all) within", ((listed ? listed : BenchNow()) - start) * 1e3,
            closed ? "yes" : "no");
-    return Goal("burst (all listed in under 2 s)", shown == kBurstModules && listed && listed - start < 2.0);
+    return BenchGoal("burst (all listed in under 2 s)", shown == kBurstModules && listed && listed - start < 2.0);
 }
 
 } // namespace

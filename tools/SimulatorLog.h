@@ -36,12 +36,8 @@ struct Record {
 // One record as the simulator writes it; event null or empty for a datagram received.
 inline std::string FormatRecord(int module, const std::string& sender, const char* data, int length,
                                 const char* event = nullptr) {
-    char head[64];
-    if (module == kBroadcast) snprintf(head, sizeof(head), "* ");
-    else snprintf(head, sizeof(head), "%d ", module);
-    std::string out = head + sender;
-    snprintf(head, sizeof(head), " %d", length);
-    out += head;
+    std::string out = (module == kBroadcast ? std::string("*") : std::to_string(module)) + " " + sender + " " +
+                      std::to_string(length);
     if (event && *event) out += std::string(" ") + event;
     out += '\n';
     out.append(data, static_cast<size_t>(length));

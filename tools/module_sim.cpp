@@ -105,6 +105,24 @@ struct Module {
     unsigned replies = 0;
 };
 
+// A misbehaviour switch: the flag it sets, or the delay its K:MS gives, or
+// (neither) module 0's mac.
+struct Switch {
+    const wchar_t* name;
+    bool Module::*flag;
+    DWORD Module::*ms;
+} const kSwitches[] = {
+    {L"--no-mac", &Module::noMac, nullptr},
+    {L"--same-mac", nullptr, nullptr},
+    {L"--garbage", &Module::garbage, nullptr},
+    {L"--truncated", &Module::truncated, nullptr},
+    {L"--silent", &Module::silent, nullptr},
+    {L"--late", nullptr, &Module::lateMs},
+    {L"--utf8", &Module::utf8, nullptr},
+    {L"--ignore-writes", &Module::ignoreWrites, nullptr},
+    {L"--restart-after-save", nullptr, &Module::restartMs},
+};
+
 struct Options {
     int modules = 3;
     zo::IP first = zo::IP("198.51.100.101");
@@ -115,8 +133,13 @@ struct Options {
     bool untilEof = false;
     int dropPercent = 0;
     unsigned long long seed = 1;
-    std::vector<int> noMac, sameMac, garbage, truncated, silent, utf8, ignoreWrites;
-    std::vector<std::pair<int, DWORD>> late, restart;
+    // The misbehaviour switches as given: the module, the switch, its MS.
+    struct Misbehaviour {
+        int module;
+        const Switch* what;
+        DWORD ms;
+    };
+    std::vector<Misbehaviour> misbehaviours;
 
     int Total() const { return modules + secondModules; }
 };
@@ -167,7 +190,6 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
         }
         if (i + 1 >= argc) return Usage("an option lacks its value");
         const wchar_t* value = argv[++i];
-        int k = 0;
         if (name == L"--modules") {
             if (!ReadNumber(value, 1, kMaxModules, o.modules)) return Usage("--modules takes 1 to 1000");
         } else if (name == L"--first") {
@@ -184,10 +206,6 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
             wchar_t* end = nullptr;
             o.seed = wcstoull(value, &end, 10);
             if (end == value || *end || *value == L'-') return Usage("--seed takes a whole number");
-        } else if (name == L"--restart-after-save") {
-            std::pair<int, DWORD> r;
-            if (!ReadIndexAndMs(value, r)) return Usage("--restart-after-save takes K:MS");
-            o.restart.push_back(r);
         } else if (name == L"--log") {
             o.log = value;
         } else if (name == L"--sent") {
@@ -201,36 +219,22 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
             unsigned long s = wcstoul(value, &end, 10);
             if (end == value || *end || s == 0 || s > 86400) return Usage("--seconds takes 1 to 86400");
             o.seconds = static_cast<DWORD>(s);
-        } else if (name == L"--late") {
-            std::pair<int, DWORD> l;
-            if (!ReadIndexAndMs(value, l)) return Usage("--late takes K:MS");
-            o.late.push_back(l);
         } else {
-            std::vector<int>* list = name == L"--no-mac"      ? &o.noMac
-                                     : name == L"--same-mac"  ? &o.sameMac
-                                     : name == L"--garbage"   ? &o.garbage
-                                     : name == L"--truncated" ? &o.truncated
-                                     : name == L"--silent"    ? &o.silent
-                                     : name == L"--utf8"      ? &o.utf8
-                                     : name == L"--ignore-writes" ? &o.ignoreWrites
-                                                              : nullptr;
-            if (!list) return Usage("unknown option");
-            if (!ReadIndex(value, k)) return Usage("a misbehaviour switch takes a module index");
-            list->push_back(k);
+            const Switch* what = nullptr;
+            for (const Switch& each : kSwitches)
+                if (name == each.name) what = &each;
+            if (!what) return Usage("unknown option");
+            std::pair<int, DWORD> given{0, 0};
+            if (what->ms && !ReadIndexAndMs(value, given))
+                return Usage((std::string(name.begin(), name.end()) + " takes K:MS").c_str());
+            if (!what->ms && !ReadIndex(value, given.first))
+                return Usage("a misbehaviour switch takes a module index");
+            o.misbehaviours.push_back({given.first, what, given.second});
         }
     }
     if (o.Total() > kMaxModules) return Usage("at most 1000 modules in all");
-    auto outside = [&](const std::vector<int>& list) {
-        for (int k : list)
-            if (k >= o.Total()) return true;
-        return false;
-    };
-    bool timedOutside = false;
-    for (auto& l : o.late) timedOutside = timedOutside || l.first >= o.Total();
-    for (auto& r : o.restart) timedOutside = timedOutside || r.first >= o.Total();
-    if (outside(o.noMac) || outside(o.sameMac) || outside(o.garbage) || outside(o.truncated) ||
-        outside(o.silent) || outside(o.utf8) || outside(o.ignoreWrites) || timedOutside)
-        return Usage("a misbehaviour switch names a module that is not simulated");
+    for (const Options::Misbehaviour& b : o.misbehaviours)
+        if (b.module >= o.Total()) return Usage("a misbehaviour switch names a module that is not simulated");
     return 0;
 }
 
@@ -289,12 +293,10 @@ void SetUp(Module& m, int i, zo::IP address, bool second) {
 std::string Encode(const std::wstring& text, bool utf8) {
     if (text.empty()) return std::string();
     if (utf8) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
+        const int units = static_cast<int>(text.size());
+        int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
         std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-        if (n > 0)
-            WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
-                                nullptr);
+        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &out[0], n, nullptr, nullptr);
         return out;
     }
     zo::String s;
@@ -461,36 +463,28 @@ bool Simulator::OpenSocket(zo::Socket& s, zo::IP ip) {
     return s.Bind(at);
 }
 
+// Opens path (when given) to append to; false, having said so, when it cannot.
+bool OpenToAppend(const std::wstring& path, HANDLE& file, const char* what) {
+    if (path.empty()) return true;
+    file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return true;
+    fprintf(stderr, "module_sim: cannot open %s (error %lu)\n", what, GetLastError());
+    return false;
+}
+
 int Simulator::Start() {
     started = GetTickCount();
     if (!o.ready.empty()) DeleteFileW(o.ready.c_str());
-    if (!o.log.empty()) {
-        log = CreateFileW(o.log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (log == INVALID_HANDLE_VALUE) {
-            fprintf(stderr, "module_sim: cannot open the log (error %lu)\n", GetLastError());
-            return 2;
-        }
-    }
-    if (!o.sent.empty()) {
-        sent = CreateFileW(o.sent.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (sent == INVALID_HANDLE_VALUE) {
-            fprintf(stderr, "module_sim: cannot open the file of sent replies (error %lu)\n", GetLastError());
-            return 2;
-        }
-    }
+    if (!OpenToAppend(o.log, log, "the log") || !OpenToAppend(o.sent, sent, "the file of sent replies")) return 2;
     for (int i = 0; i < o.Total(); ++i)
         SetUp(modules[static_cast<size_t>(i)], i, ModuleAddress(o, i), i >= o.modules);
-    for (int k : o.noMac) modules[static_cast<size_t>(k)].noMac = true;
-    for (int k : o.sameMac) modules[static_cast<size_t>(k)].record.mac = modules[0].record.mac;
-    for (int k : o.garbage) modules[static_cast<size_t>(k)].garbage = true;
-    for (int k : o.truncated) modules[static_cast<size_t>(k)].truncated = true;
-    for (int k : o.silent) modules[static_cast<size_t>(k)].silent = true;
-    for (int k : o.utf8) modules[static_cast<size_t>(k)].utf8 = true;
-    for (auto& l : o.late) modules[static_cast<size_t>(l.first)].lateMs = l.second;
-    for (int k : o.ignoreWrites) modules[static_cast<size_t>(k)].ignoreWrites = true;
-    for (auto& r : o.restart) modules[static_cast<size_t>(r.first)].restartMs = r.second;
+    for (const Options::Misbehaviour& b : o.misbehaviours) {
+        Module& m = modules[static_cast<size_t>(b.module)];
+        if (b.what->flag) m.*b.what->flag = true;
+        else if (b.what->ms) m.*b.what->ms = b.ms;
+        else m.record.mac = modules[0].record.mac;
+    }
 
     std::vector<unsigned long> host;
     if (HostAddresses(host)) {

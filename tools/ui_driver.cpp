@@ -112,15 +112,33 @@ int Fail(const char* what, const std::wstring& arg) {
     return 1;
 }
 
+DWORD WindowProcess() {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// The steps after "window": how many arguments each takes, and whether the
+// first names a control.
+struct Step {
+    const wchar_t* name;
+    size_t args;
+    bool control;
+} const kSteps[] = {
+    {L"click", 1, true}, {L"text", 1, true},  {L"set", 2, true},   {L"entries", 1, true}, {L"choose", 2, true},
+    {L"drop", 1, true},  {L"count", 3, true}, {L"enabled", 3, true}, {L"box", 2, false},  {L"ping", 1, false},
+    {L"churn", 3, false}, {L"mem", 0, false}, {L"close", 1, false}, {L"raise", 0, false}, {L"rect", 0, false},
+    {L"pid", 0, false},
+};
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> a(argv + 1, argv + argc);
     size_t i = 0;
-    auto need = [&](size_t n) { return i + n <= a.size(); };
     while (i < a.size()) {
         std::wstring step = a[i++];
-        if (step == L"window" && need(2)) {
+        if (step == L"window" && i + 2 <= a.size()) {
             std::wstring title = a[i];
             DWORD ms = static_cast<DWORD>(_wtoi(a[i + 1].c_str()));
             i += 2;
@@ -128,91 +146,73 @@ int wmain(int argc, wchar_t** argv) {
             continue;
         }
         if (!window) return Fail("no window found before", step);
-        if (step == L"click" && need(1)) {
-            HWND c = Control(a[i++]);
-            if (!c) return Fail("no control", a[i - 1]);
+        const Step* s = nullptr;
+        for (const Step& each : kSteps)
+            if (step == each.name) s = &each;
+        if (!s || i + s->args > a.size()) {
+            fprintf(stderr, "ui_driver: unknown or incomplete step %s\n", Narrow(step).c_str());
+            return 2;
+        }
+        const std::wstring* arg = a.data() + i;
+        i += s->args;
+        auto number = [&](size_t k) { return _wtoi(arg[k].c_str()); };
+        auto ms = [&](size_t k) { return static_cast<DWORD>(number(k)); };
+        HWND c = s->control ? Control(arg[0]) : nullptr;
+        if (s->control && !c) return Fail("no control", arg[0]);
+        if (step == L"click") {
             DWORD_PTR r;
             SendMessageTimeoutW(c, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &r);
-        } else if (step == L"text" && need(1)) {
-            HWND c = Control(a[i++]);
-            if (!c) return Fail("no control", a[i - 1]);
+        } else if (step == L"text") {
             Say("", TextOf(c));
-        } else if (step == L"set" && need(2)) {
-            HWND c = Control(a[i]);
-            if (!c) return Fail("no control", a[i]);
-            SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[i + 1].c_str()));
-            i += 2;
-        } else if (step == L"entries" && need(1)) {
-            HWND c = Control(a[i++]);
-            if (!c) return Fail("no control", a[i - 1]);
+        } else if (step == L"set") {
+            SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg[1].c_str()));
+        } else if (step == L"entries") {
             int n = static_cast<int>(SendMessageW(c, CB_GETCOUNT, 0, 0));
             for (int k = 0; k < n; ++k) {
                 wchar_t buf[1024] = {};
                 if (SendMessageW(c, CB_GETLBTEXTLEN, k, 0) < 1024) SendMessageW(c, CB_GETLBTEXT, k, reinterpret_cast<LPARAM>(buf));
                 Say("", buf);
             }
-        } else if (step == L"choose" && need(2)) {
-            HWND c = Control(a[i]);
-            if (!c) return Fail("no control", a[i]);
-            int k = _wtoi(a[i + 1].c_str());
-            i += 2;
-            SendMessageW(c, CB_SETCURSEL, static_cast<WPARAM>(k), 0);
+        } else if (step == L"choose") {
+            SendMessageW(c, CB_SETCURSEL, static_cast<WPARAM>(number(1)), 0);
             SendMessageW(GetParent(c), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), CBN_SELCHANGE), reinterpret_cast<LPARAM>(c));
-        } else if (step == L"drop" && need(1)) {
-            HWND c = Control(a[i++]);
-            if (!c) return Fail("no control", a[i - 1]);
+        } else if (step == L"drop") {
             SendMessageW(c, CB_SHOWDROPDOWN, TRUE, 0);
-        } else if (step == L"count" && need(3)) {
-            HWND c = Control(a[i]);
-            if (!c) return Fail("no control", a[i]);
-            int n = _wtoi(a[i + 1].c_str());
-            DWORD ms = static_cast<DWORD>(_wtoi(a[i + 2].c_str()));
-            i += 3;
-            if (!Within(ms, [&] { return SendMessageW(c, CB_GETCOUNT, 0, 0) >= n; }))
-                return Fail("too few entries in", a[i - 3]);
-        } else if (step == L"enabled" && need(3)) {
-            HWND c = Control(a[i]);
-            if (!c) return Fail("no control", a[i]);
-            bool want = a[i + 1] == L"1";
-            DWORD ms = static_cast<DWORD>(_wtoi(a[i + 2].c_str()));
-            i += 3;
-            if (!Within(ms, [&] { return (IsWindowEnabled(c) != FALSE) == want; })) return Fail("state not reached by", a[i - 3]);
-        } else if (step == L"box" && need(2)) {
-            std::wstring caption = a[i];
-            DWORD ms = static_cast<DWORD>(_wtoi(a[i + 1].c_str()));
-            i += 2;
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
+        } else if (step == L"count") {
+            int n = number(1);
+            if (!Within(ms(2), [&] { return SendMessageW(c, CB_GETCOUNT, 0, 0) >= n; })) return Fail("too few entries in", arg[0]);
+        } else if (step == L"enabled") {
+            bool want = arg[1] == L"1";
+            if (!Within(ms(2), [&] { return (IsWindowEnabled(c) != FALSE) == want; })) return Fail("state not reached by", arg[0]);
+        } else if (step == L"box") {
+            DWORD pid = WindowProcess();
             HWND box = nullptr;
-            bool found = Within(ms, [&] {
-                for (box = FindWindowW(L"#32770", caption.c_str()); box; box = FindWindowExW(nullptr, box, L"#32770", caption.c_str())) {
+            bool found = Within(ms(1), [&] {
+                for (box = FindWindowW(L"#32770", arg[0].c_str()); box; box = FindWindowExW(nullptr, box, L"#32770", arg[0].c_str())) {
                     DWORD p = 0;
                     GetWindowThreadProcessId(box, &p);
                     if (p == pid) return true;
                 }
                 return false;
             });
-            if (!found) return Fail("no message box", caption);
+            if (!found) return Fail("no message box", arg[0]);
             Say("", TextOf(GetDlgItem(box, 0xFFFF)));
             PostMessageW(box, WM_COMMAND, IDOK, 0);
-        } else if (step == L"ping" && need(1)) {
-            DWORD ms = static_cast<DWORD>(_wtoi(a[i++].c_str()));
+        } else if (step == L"ping") {
             DWORD worst = 0, start = GetTickCount();
-            while (GetTickCount() - start < ms) {
+            while (GetTickCount() - start < ms(0)) {
                 DWORD took = 0;
                 if (!Ping(took)) return Fail("no answer from", L"the window");
                 if (took > worst) worst = took;
                 Sleep(50);   // the probe's own pace
             }
             printf("worst answer %lu ms\n", worst);
-        } else if (step == L"churn" && need(3)) {
-            DWORD ms = static_cast<DWORD>(_wtoi(a[i].c_str()));
-            HWND list = Control(a[i + 1]), button = Control(a[i + 2]);
-            i += 3;
-            if (!list || !button) return Fail("no control", a[i - (list ? 1 : 2)]);
+        } else if (step == L"churn") {
+            HWND list = Control(arg[1]), button = Control(arg[2]);
+            if (!list || !button) return Fail("no control", arg[list ? 2 : 1]);
             DWORD worst = 0, start = GetTickCount(), lastPing = 0;
             unsigned choices = 0, clicks = 0;
-            for (unsigned turn = 0; GetTickCount() - start < ms; ++turn) {
+            for (unsigned turn = 0; GetTickCount() - start < ms(0); ++turn) {
                 DWORD_PTR r = 0;
                 if (GetTickCount() - lastPing >= 50) {
                     DWORD took = 0;
@@ -221,7 +221,7 @@ int wmain(int argc, wchar_t** argv) {
                     lastPing = GetTickCount();
                 }
                 if (turn % 2 == 0) {
-                    if (!SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", a[i - 2]);
+                    if (!SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", arg[1]);
                     if (static_cast<LONG_PTR>(r) > 0) {
                         WPARAM k = choices % static_cast<unsigned>(r);
                         SendMessageTimeoutW(list, CB_SETCURSEL, k, 0, SMTO_NORMAL, 5000, &r);
@@ -231,31 +231,26 @@ int wmain(int argc, wchar_t** argv) {
                         ++choices;
                     }
                 } else {
-                    if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", a[i - 1]);
+                    if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &r)) return Fail("no answer from", arg[2]);
                     ++clicks;
                 }
                 Sleep(20);   // a user's pace, not synchronisation
             }
             printf("worst answer %lu ms, %u choices, %u clicks\n", worst, choices, clicks);
         } else if (step == L"mem") {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-            PROCESS_MEMORY_COUNTERS_EX c = {};
-            c.cb = sizeof(c);
-            bool ok = p && GetProcessMemoryInfo(p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c), sizeof(c));
+            HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, WindowProcess());
+            PROCESS_MEMORY_COUNTERS_EX m = {};
+            m.cb = sizeof(m);
+            bool ok = p && GetProcessMemoryInfo(p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof(m));
             if (p) CloseHandle(p);
             if (!ok) return Fail("no memory figures for", L"the window's process");
-            printf("private %llu working %llu\n", static_cast<unsigned long long>(c.PrivateUsage),
-                   static_cast<unsigned long long>(c.WorkingSetSize));
-        } else if (step == L"close" && need(1)) {
-            DWORD ms = static_cast<DWORD>(_wtoi(a[i++].c_str()));
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+            printf("private %llu working %llu\n", static_cast<unsigned long long>(m.PrivateUsage),
+                   static_cast<unsigned long long>(m.WorkingSetSize));
+        } else if (step == L"close") {
+            HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, WindowProcess());
             PostMessageW(window, WM_CLOSE, 0, 0);
             DWORD code = STILL_ACTIVE;
-            if (!p || WaitForSingleObject(p, ms) != WAIT_OBJECT_0 || !GetExitCodeProcess(p, &code)) {
+            if (!p || WaitForSingleObject(p, ms(0)) != WAIT_OBJECT_0 || !GetExitCodeProcess(p, &code)) {
                 if (p) CloseHandle(p);
                 return Fail("the process did not end", L"");
             }
@@ -269,12 +264,7 @@ int wmain(int argc, wchar_t** argv) {
             GetWindowRect(window, &r);
             printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         } else if (step == L"pid") {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            printf("%lu\n", pid);
-        } else {
-            fprintf(stderr, "ui_driver: unknown or incomplete step %s\n", Narrow(step).c_str());
-            return 2;
+            printf("%lu\n", WindowProcess());
         }
         fflush(stdout);
     }

@@ -2,7 +2,11 @@
 // redirected to files, as a script would, and gives back what it wrote
 // (UTF-8) and its exit code. Every run is bounded in time.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/Win.h"
 #include "support/Simulator.h"
@@ -23,18 +27,25 @@ inline std::wstring TempPath(const wchar_t* name) {
     return std::wstring(temp) + L"zo-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
 }
 
+// Writes bytes to a file in the temporary folder; its path.
+inline std::wstring WriteTemp(const wchar_t* name, const std::string& bytes) {
+    std::wstring path = TempPath(name);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+    return path;
+}
+
 inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
     CliResult r;
     std::wstring outPath = TempPath(L"out.txt"), errPath = TempPath(L"err.txt");
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nullptr;
-    si.hStdOutput = out;
-    si.hStdError = err;
+    si.hStdOutput = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    si.hStdError = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     PROCESS_INFORMATION pi = {};
     std::wstring line = L"\"" + zotest::BesideMe(L"ModuleCli.exe") + L"\" " + args;
     DWORD start = GetTickCount();
@@ -46,8 +57,8 @@ inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
         CloseHandle(pi.hThread);
     }
     r.seconds = (GetTickCount() - start) / 1000.0;
-    CloseHandle(out);
-    CloseHandle(err);
+    CloseHandle(si.hStdOutput);
+    CloseHandle(si.hStdError);
     r.out = ReadAll(outPath);
     r.err = ReadAll(errPath);
     DeleteFileW(outPath.c_str());
@@ -57,17 +68,23 @@ inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
 
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// Whether text holds part; a failure shows the whole text.
+inline testing::AssertionResult Has(const std::string& text, const std::string& part) {
+    if (Contains(text, part)) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
+}
+
+// A command line or other ASCII text for a failure message.
+inline std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
 // The lines of a text, CR LF or LF ended.
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
         std::string l = text.substr(at, end - at);
         if (!l.empty() && l.back() == '\r') l.pop_back();
         lines.push_back(l);
-        at = end + 1;
     }
     return lines;
 }

@@ -38,56 +38,47 @@ TEST(Csv, WriterQuotesOnlyFieldsThatNeedIt) {
     for (const Row& r : rows) EXPECT_EQ(r.line, cli::CsvLine(r.fields));
 }
 
-TEST(Csv, ReaderGivesEachRowWithTheLineItStartsOn) {
+// A file is read whole, each row with the line it starts on, or refused
+// whole with the line and the reason of its first fault.
+TEST(Csv, ReaderGivesEachRowWithItsLineOrRefusesTheFileWithTheLineAndTheReason) {
     struct Row {
         const char* name;
         std::string text;
-        const char* rows;   // as Show prints them
+        const char* rows;     // as Show prints them
+        unsigned line;        // of a refusal
+        const char* reason;   // of a refusal; null for a file read
     } rows[] = {
-        {"CRLF", "a,b\r\nc,d\r\n", "1:[a][b]\n2:[c][d]\n"},
-        {"LF, no end on the last line", "a,b\nc,d", "1:[a][b]\n2:[c][d]\n"},
-        {"byte-order mark", "\xEF\xBB\xBFmac,baud\r\n", "1:[mac][baud]\n"},
-        {"a mark only at the start", "x\n\xEF\xBB\xBFy\n", "1:[x]\n2:[\xEF\xBB\xBFy]\n"},
-        {"empty fields", ",a,,\n", "1:[][a][][]\n"},
-        {"empty lines are no rows", "\r\n\na\n\r\n\nb\n\n", "3:[a]\n6:[b]\n"},
-        {"quoted empty field is a row", "\"\"\n", "1:[]\n"},
+        {"CRLF", "a,b\r\nc,d\r\n", "1:[a][b]\n2:[c][d]\n", 0, nullptr},
+        {"LF, no end on the last line", "a,b\nc,d", "1:[a][b]\n2:[c][d]\n", 0, nullptr},
+        {"byte-order mark", "\xEF\xBB\xBFmac,baud\r\n", "1:[mac][baud]\n", 0, nullptr},
+        {"a mark only at the start", "x\n\xEF\xBB\xBFy\n", "1:[x]\n2:[\xEF\xBB\xBFy]\n", 0, nullptr},
+        {"empty fields", ",a,,\n", "1:[][a][][]\n", 0, nullptr},
+        {"empty lines are no rows", "\r\n\na\n\r\n\nb\n\n", "3:[a]\n6:[b]\n", 0, nullptr},
+        {"quoted empty field is a row", "\"\"\n", "1:[]\n", 0, nullptr},
         {"quotes, commas and line ends in quotes", "\"a,\"\"b\"\"\",\"x\r\ny\nz\"\nnext\n",
-         "1:[a,\"b\"][x\r\ny\nz]\n4:[next]\n"},
-        {"spaces are kept", " a , b \n", "1:[ a ][ b ]\n"},
-        {"Chinese", "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4,1\n", "1:[办公室][1]\n"},
-        {"nothing", "", ""},
-        {"a mark and nothing", "\xEF\xBB\xBF", ""},
+         "1:[a,\"b\"][x\r\ny\nz]\n4:[next]\n", 0, nullptr},
+        {"spaces are kept", " a , b \n", "1:[ a ][ b ]\n", 0, nullptr},
+        {"Chinese", "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4,1\n", "1:[办公室][1]\n", 0, nullptr},
+        {"nothing", "", "", 0, nullptr},
+        {"a mark and nothing", "\xEF\xBB\xBF", "", 0, nullptr},
+        {"quote in a field", "a,b\nc,d\"e\n", "", 2, "field 2: a quote inside an unquoted field"},
+        {"text after a quote", "ok\n\"abc\"x,1\n", "", 2, "field 1: text after a closing quote"},
+        {"space after a quote", "ok\n\"abc\" \n", "", 2, "field 1: text after a closing quote"},
+        {"unclosed quote", "ok\nx,\"never\nclosed\n\n", "", 2, "field 2: a quote that is never closed"},
+        {"lone CR", "a\rb\n", "", 1, "field 1: a carriage return without a line feed"},
+        {"lone CR at the end", "a\n\"b\"\r", "", 2, "field 1: a carriage return without a line feed"},
+        {"not UTF-8", "a\nb\n\xC3\x28\n", "", 3, "the text is not UTF-8 (save the file as CSV in UTF-8)"},
+        {"GBK in quotes", "\"x\n\xB0\xEC\xB9\xAB\xCA\xD2\"\n", "", 2, "the text is not UTF-8 (save the file as CSV in UTF-8)"},
     };
     for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
         std::vector<cli::CsvRow> got;
         cli::CsvError error;
-        EXPECT_TRUE(cli::ReadCsv(r.text, got, error)) << r.name << ": line " << error.line << ": " << error.reason;
-        EXPECT_EQ(r.rows, Show(got)) << r.name;
-    }
-}
-
-TEST(Csv, MalformedFilesAreRefusedWithTheLineAndTheReason) {
-    struct Row {
-        std::string text;
-        unsigned line;
-        const char* reason;
-    } rows[] = {
-        {"a,b\nc,d\"e\n", 2, "field 2: a quote inside an unquoted field"},
-        {"ok\n\"abc\"x,1\n", 2, "field 1: text after a closing quote"},
-        {"ok\n\"abc\" \n", 2, "field 1: text after a closing quote"},
-        {"ok\nx,\"never\nclosed\n\n", 2, "field 2: a quote that is never closed"},
-        {"a\rb\n", 1, "field 1: a carriage return without a line feed"},
-        {"a\n\"b\"\r", 2, "field 1: a carriage return without a line feed"},
-        {"a\nb\n\xC3\x28\n", 3, "the text is not UTF-8 (save the file as CSV in UTF-8)"},
-        {"\"x\n\xB0\xEC\xB9\xAB\xCA\xD2\"\n", 2, "the text is not UTF-8 (save the file as CSV in UTF-8)"},   // GBK
-    };
-    for (const Row& r : rows) {
-        std::vector<cli::CsvRow> got;
-        cli::CsvError error;
-        EXPECT_FALSE(cli::ReadCsv(r.text, got, error)) << r.text;
-        EXPECT_EQ(r.line, error.line) << r.text;
-        EXPECT_EQ(r.reason, error.reason) << r.text;
-        EXPECT_TRUE(got.empty()) << "rows of a refused file: " << r.text;
+        EXPECT_EQ(!r.reason, cli::ReadCsv(r.text, got, error)) << "line " << error.line << ": " << error.reason;
+        EXPECT_EQ(r.rows, Show(got)) << "a refused file gives no rows";
+        if (!r.reason) continue;
+        EXPECT_EQ(r.line, error.line);
+        EXPECT_EQ(r.reason, error.reason);
     }
 }
 

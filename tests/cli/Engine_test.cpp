@@ -3,6 +3,8 @@
 // the verdicts of a save.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "FakeNetwork.h"
 #include "app/cli/Engine.h"
 #include "app/cli/Exchange.h"
@@ -36,6 +38,13 @@ uint64_t SmallestGap(const FakeNetwork& n, unsigned net) {
 void RunJobs(FakeNetwork& n, unsigned interval, unsigned lanes, std::vector<Job*> jobs) {
     Engine e(n, n, interval, lanes);
     e.Run(jobs);
+}
+
+Edits EditsOf(std::initializer_list<const wchar_t*> edits) {
+    Edits e;
+    std::wstring error;
+    for (const wchar_t* edit : edits) EXPECT_TRUE(ParseEdit(edit, e, error)) << error;
+    return e;
 }
 
 } // namespace
@@ -143,9 +152,7 @@ TEST(EngineExchange, RetriesAfterEachTimeOutThenGivesUp) {
 TEST(EngineExchange, SeveralModulesInFlightShareTheIntervalOfOneLane) {
     FakeNetwork n;
     std::vector<Exchange> saves;
-    Edits e;
-    std::wstring error;
-    ASSERT_TRUE(ParseEdit(L"port=1234", e, error));
+    const Edits e = EditsOf({L"port=1234"});
     saves.reserve(10);
     std::vector<Job*> jobs;
     for (unsigned h = 1; h <= 10; ++h) {
@@ -180,11 +187,7 @@ TEST(EngineExchange, SaveVerdicts) {
         FakeModule& m = n.Add(1, 5);
         m.ignoreSaves = c.ignore;
         m.silentAfterSave = c.silent;
-        Edits e;
-        std::wstring error;
-        ASSERT_TRUE(ParseEdit(L"baud=9600", e, error));
-        ASSERT_TRUE(ParseEdit(L"ssid=办公室", e, error));
-        Exchange s(FakeNetwork::Address(1, 5), e, ExchangeOptions());
+        Exchange s(FakeNetwork::Address(1, 5), EditsOf({L"baud=9600", L"ssid=办公室"}), ExchangeOptions());
         RunJobs(n, 50, 1, {&s});
         EXPECT_EQ(c.want, s.result) << c.name;
         if (c.want == Exchange::kDiffers) {
@@ -203,12 +206,9 @@ TEST(EngineExchange, SaveVerdicts) {
 TEST(EngineExchange, NoVerifyReturnsOnceTheSaveIsSent) {
     FakeNetwork n;
     n.Add(1, 5).ignoreSaves = true;
-    Edits e;
-    std::wstring error;
-    ASSERT_TRUE(ParseEdit(L"host=example.test", e, error));
     ExchangeOptions o;
     o.verify = false;
-    Exchange s(FakeNetwork::Address(1, 5), e, o);
+    Exchange s(FakeNetwork::Address(1, 5), EditsOf({L"host=example.test"}), o);
     RunJobs(n, 50, 1, {&s});
     EXPECT_EQ(Exchange::kOk, s.result);
     EXPECT_EQ(2u, n.sent.size());

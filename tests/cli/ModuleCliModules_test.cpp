@@ -12,24 +12,14 @@
 #include "support/TestNetwork.h"
 #include "support/Winsock.h"
 
+using clitest::Has;
 using clitest::Lines;
 using clitest::RunCli;
+using clitest::WriteTemp;
 
 namespace {
 
 const std::wstring kFast = L" --interval 5 --timeout 400";
-
-using clitest::Contains;
-
-// Writes bytes to a file in the temporary folder; its path.
-std::wstring WriteTemp(const wchar_t* name, const std::string& bytes) {
-    std::wstring path = clitest::TempPath(name);
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(f);
-    return path;
-}
 
 } // namespace
 
@@ -45,7 +35,7 @@ TEST(ModuleCliModules, GetApsAndSetByAddressAndByMac) {
         std::wstring t = c.target;
         auto get = RunCli(L"get " + t + L" --format json" + kFast);
         ASSERT_EQ(0u, get.code) << get.err;
-        EXPECT_TRUE(Contains(get.out, std::string("\"mac\":\"") + c.mac + "\"")) << get.out;
+        EXPECT_TRUE(Has(get.out, std::string("\"mac\":\"") + c.mac + "\""));
 
         auto aps = RunCli(L"aps " + t + kFast);
         ASSERT_EQ(0u, aps.code) << aps.err;
@@ -53,17 +43,17 @@ TEST(ModuleCliModules, GetApsAndSetByAddressAndByMac) {
 
         auto set = RunCli(L"set " + t + L" port=7001 ssid=车间 pass=\"a b\"" + kFast);
         ASSERT_EQ(0u, set.code) << set.err;
-        EXPECT_TRUE(Contains(set.out, "every value took")) << set.out;
+        EXPECT_TRUE(Has(set.out, "every value took"));
         auto after = RunCli(L"get " + t + L" --format csv --show-passwords" + kFast);
         ASSERT_EQ(0u, after.code) << after.err;
-        EXPECT_TRUE(Contains(after.out, std::string(c.mac) + ",115200,198.51.100.10,7001,车间,a b,")) << after.out;
+        EXPECT_TRUE(Has(after.out, std::string(c.mac) + ",115200,198.51.100.10,7001,车间,a b,"));
     }
     auto missing = RunCli(L"get 5C:CF:7F:00:09:99 --quick" + kFast);
     EXPECT_EQ(1u, missing.code);
-    EXPECT_TRUE(Contains(missing.err, "no module with mac 5C:CF:7F:00:09:99")) << missing.err;
+    EXPECT_TRUE(Has(missing.err, "no module with mac 5C:CF:7F:00:09:99"));
     auto silent = RunCli(L"get 198.51.100.200 --retries 1" + kFast);
     EXPECT_EQ(1u, silent.code);
-    EXPECT_TRUE(Contains(silent.err, "198.51.100.200 did not answer (2 requests)")) << silent.err;
+    EXPECT_TRUE(Has(silent.err, "198.51.100.200 did not answer (2 requests)"));
 }
 
 TEST(ModuleCliModules, SetSaysWhetherEveryValueTook) {
@@ -73,8 +63,8 @@ TEST(ModuleCliModules, SetSaysWhetherEveryValueTook) {
 
     auto ignored = RunCli(L"set 198.51.100.102 baud=9600 host=server.test" + kFast);
     EXPECT_EQ(1u, ignored.code);
-    EXPECT_TRUE(Contains(ignored.err, "baud \"9600\" (module reports \"115200\")")) << ignored.err;
-    EXPECT_TRUE(Contains(ignored.err, "host \"server.test\" (module reports \"198.51.100.10\")")) << ignored.err;
+    EXPECT_TRUE(Has(ignored.err, "baud \"9600\" (module reports \"115200\")"));
+    EXPECT_TRUE(Has(ignored.err, "host \"server.test\" (module reports \"198.51.100.10\")"));
 
     // Silent for 1.5 s after the save: verified once it is back (the
     // verification lasts (3 + 1) x 1000 ms).
@@ -88,11 +78,11 @@ TEST(ModuleCliModules, SetSaysWhetherEveryValueTook) {
     // Too short a verification for the restart: the module never answered.
     auto tooShort = RunCli(L"set 198.51.100.103 baud=2400 --interval 5 --timeout 300 --retries 1");
     EXPECT_EQ(1u, tooShort.code);
-    EXPECT_TRUE(Contains(tooShort.err, "never answered after the save")) << tooShort.err;
+    EXPECT_TRUE(Has(tooShort.err, "never answered after the save"));
 
     auto noVerify = RunCli(L"set 198.51.100.102 baud=9600 --no-verify" + kFast);
     EXPECT_EQ(0u, noVerify.code) << noVerify.err;
-    EXPECT_TRUE(Contains(noVerify.out, "saved, not verified")) << noVerify.out;
+    EXPECT_TRUE(Has(noVerify.out, "saved, not verified"));
 }
 
 TEST(ModuleCliModules, ApplyTakesTheGoodRowAndReportsEveryOther) {
@@ -109,30 +99,29 @@ TEST(ModuleCliModules, ApplyTakesTheGoodRowAndReportsEveryOther) {
                                   "5C:CF:7F:00:00:03,,70000,,\r\n");
     auto dry = RunCli(L"apply \"" + file + L"\" --dry-run --quick" + kFast);
     EXPECT_EQ(1u, dry.code);
-    EXPECT_TRUE(Contains(dry.out, "line 2: 5C:CF:7F:00:00:01 (198.51.100.101): would change: baud \"115200\" -> \"9600\", ssid \"办公室\" -> \"新,网\""))
-        << dry.out;
+    EXPECT_TRUE(Has(dry.out, "line 2: 5C:CF:7F:00:00:01 (198.51.100.101): would change: baud \"115200\" -> \"9600\", ssid \"办公室\" -> \"新,网\""));
     auto before = RunCli(L"get 198.51.100.101 --format csv" + kFast);
-    EXPECT_TRUE(Contains(before.out, ",115200,")) << "the dry run saved: " << before.out;
+    EXPECT_TRUE(Has(before.out, ",115200,")) << "the dry run saved";
 
     auto run = RunCli(L"apply \"" + file + L"\" --quick" + kFast);
     EXPECT_EQ(1u, run.code) << run.err;
     auto lines = Lines(run.out);
     ASSERT_EQ(6u, lines.size()) << run.out;
-    EXPECT_TRUE(Contains(lines[0], "line 2: 5C:CF:7F:00:00:01 (198.51.100.101): taken")) << lines[0];
+    EXPECT_TRUE(Has(lines[0], "line 2: 5C:CF:7F:00:00:01 (198.51.100.101): taken"));
     EXPECT_EQ("line 3: bad row, skipped: baud \"fast\" is not a positive number (at most 2147483647)", lines[1]);
     EXPECT_EQ("line 4: 5C:CF:7F:00:09:99 not found", lines[2]);
     EXPECT_EQ("line 5: bad row, skipped: mac 5C:CF:7F:00:00:01 already on line 2", lines[3]);
     EXPECT_EQ("line 6: bad row, skipped: port \"70000\" is not a number from 0 to 65535", lines[4]);
     EXPECT_EQ("taken 1, differs 0, not found 1, bad row 3", lines[5]);
     auto after = RunCli(L"scan --quick --format csv" + kFast);
-    EXPECT_TRUE(Contains(after.out, "5C:CF:7F:00:00:01,9600,198.51.100.10,8899,\"新,网\",")) << after.out;
-    EXPECT_TRUE(Contains(after.out, "5C:CF:7F:00:00:02,115200,")) << "a bad row was half-applied: " << after.out;
-    EXPECT_TRUE(Contains(after.out, "5C:CF:7F:00:00:03,115200,198.51.100.10,8901,")) << after.out;
+    EXPECT_TRUE(Has(after.out, "5C:CF:7F:00:00:01,9600,198.51.100.10,8899,\"新,网\","));
+    EXPECT_TRUE(Has(after.out, "5C:CF:7F:00:00:02,115200,")) << "a bad row was half-applied";
+    EXPECT_TRUE(Has(after.out, "5C:CF:7F:00:00:03,115200,198.51.100.10,8901,"));
 
     std::wstring stray = WriteTemp(L"stray.csv", "mac,baud,colour\r\n5C:CF:7F:00:00:01,9600,red\r\n");
     auto column = RunCli(L"apply \"" + stray + L"\"" + kFast);
     EXPECT_EQ(2u, column.code);
-    EXPECT_TRUE(Contains(column.err, "line 1: unknown column \"colour\"")) << column.err;
+    EXPECT_TRUE(Has(column.err, "line 1: unknown column \"colour\""));
     DeleteFileW(file.c_str());
     DeleteFileW(stray.c_str());
 }
@@ -146,10 +135,10 @@ TEST(ModuleCliModules, ExportAppliesBackAsItIs) {
     ASSERT_EQ(0u, exported.code) << exported.err;
     std::string text = clitest::ReadAll(file);
     EXPECT_EQ(0u, text.find("\xEF\xBB\xBFmac,baud,host,port,ssid,pass,ether_ip,ether_gate,wifi_ip,wifi_gate\r\n"));
-    EXPECT_TRUE(Contains(text, "5C:CF:7F:00:00:01,115200,198.51.100.10,8899,办公室,pass0000,198.51.100.101,")) << text;
+    EXPECT_TRUE(Has(text, "5C:CF:7F:00:00:01,115200,198.51.100.10,8899,办公室,pass0000,198.51.100.101,"));
     auto applied = RunCli(L"apply \"" + file + L"\" --quick" + kFast);
     EXPECT_EQ(0u, applied.code) << applied.out << applied.err;
-    EXPECT_TRUE(Contains(applied.out, "taken 3, differs 0, not found 0, bad row 0")) << applied.out;
+    EXPECT_TRUE(Has(applied.out, "taken 3, differs 0, not found 0, bad row 0"));
     DeleteFileW(file.c_str());
 }
 
@@ -165,6 +154,6 @@ TEST(ModuleCliModules, TheToolPortHeldByAnotherProgramIsExitCode3) {
     auto r = RunCli(L"get 198.51.100.101" + kFast);
     held.Close();
     EXPECT_EQ(3u, r.code);
-    EXPECT_TRUE(Contains(r.err, "UDP port 6643")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "window")) << r.err;
+    EXPECT_TRUE(Has(r.err, "UDP port 6643"));
+    EXPECT_TRUE(Has(r.err, "window"));
 }

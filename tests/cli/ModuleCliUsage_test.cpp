@@ -8,81 +8,65 @@
 #include "app/Resource.h"
 #include "support/Child.h"
 
+using clitest::Has;
 using clitest::RunCli;
 
-namespace {
-
-using clitest::Contains;
-
-} // namespace
-
-TEST(ModuleCliUsage, ErrorsSayWhatWasWrongAndExitWith2) {
+// Usage errors exit with 2 and say what was wrong (on either stream); help
+// exits with 0 and writes to the standard output only, redirected as UTF-8
+// with CR LF line ends.
+TEST(ModuleCliUsage, UsageErrorsExitWith2AndHelpWith0EachSayingWhatItShould) {
     struct Case {
         const wchar_t* args;
+        DWORD code;
         const char* says;
     } cases[] = {
-        {L"", "usage: ModuleCli COMMAND"},
-        {L"frobnicate", "unknown command \"frobnicate\""},
-        {L"scan --format xml", "--format \"xml\" is not table, csv or json"},
-        {L"scan --colour", "unknown option --colour"},
-        {L"scan --interval", "--interval needs a value"},
-        {L"scan --interval 0", "--interval \"0\" is not a number from 1 to 10000"},
-        {L"scan --subnet 198.51.100.0/21", "too large: at most 1022 hosts (/22)"},
-        {L"scan --subnet 198.51.100.0/31", "no hosts to sweep"},
-        {L"scan --subnet 198.51.100.0", "is not A.B.C.D/N"},
-        {L"scan --adapter 192.0.2.77", "--adapter 192.0.2.77 is not an address of this computer"},
-        {L"get", "get takes one TARGET"},
-        {L"get 198.51.100", "neither an address (A.B.C.D) nor a mac"},
-        {L"set 198.51.100.101", "set takes a TARGET and key=value"},
-        {L"set 198.51.100.101 port=65536", "port \"65536\" is not a number from 0 to 65535; nothing was sent"},
-        {L"set 198.51.100.101 port=80x", "port \"80x\" is not a number from 0 to 65535"},
-        {L"set 198.51.100.101 baud=0", "baud \"0\" is not a positive number"},
-        {L"set 198.51.100.101 baud=-5", "baud \"-5\" is not a positive number"},
-        {L"set 198.51.100.101 mac=00:11", "unknown key \"mac\""},
-        {L"set 198.51.100.101 ssid", "\"ssid\" is not key=value"},
-        {L"apply", "apply takes one FILE.csv"},
-        {L"apply Z:\\nonexistent\\none.csv", "cannot read Z:\\nonexistent\\none.csv"},
+        {L"", 2, "usage: ModuleCli COMMAND"},
+        {L"frobnicate", 2, "unknown command \"frobnicate\""},
+        {L"scan --format xml", 2, "--format \"xml\" is not table, csv or json"},
+        {L"scan --colour", 2, "unknown option --colour"},
+        {L"scan --interval", 2, "--interval needs a value"},
+        {L"scan --interval 0", 2, "--interval \"0\" is not a number from 1 to 10000"},
+        {L"scan --subnet 198.51.100.0/21", 2, "too large: at most 1022 hosts (/22)"},
+        {L"scan --subnet 198.51.100.0/31", 2, "no hosts to sweep"},
+        {L"scan --subnet 198.51.100.0", 2, "is not A.B.C.D/N"},
+        {L"scan --adapter 192.0.2.77", 2, "--adapter 192.0.2.77 is not an address of this computer"},
+        {L"get", 2, "get takes one TARGET"},
+        {L"get 198.51.100", 2, "neither an address (A.B.C.D) nor a mac"},
+        {L"set 198.51.100.101", 2, "set takes a TARGET and key=value"},
+        {L"set 198.51.100.101 port=65536", 2, "port \"65536\" is not a number from 0 to 65535; nothing was sent"},
+        {L"set 198.51.100.101 port=80x", 2, "port \"80x\" is not a number from 0 to 65535"},
+        {L"set 198.51.100.101 baud=0", 2, "baud \"0\" is not a positive number"},
+        {L"set 198.51.100.101 baud=-5", 2, "baud \"-5\" is not a positive number"},
+        {L"set 198.51.100.101 mac=00:11", 2, "unknown key \"mac\""},
+        {L"set 198.51.100.101 ssid", 2, "\"ssid\" is not key=value"},
+        {L"apply", 2, "apply takes one FILE.csv"},
+        {L"apply Z:\\nonexistent\\none.csv", 2, "cannot read Z:\\nonexistent\\none.csv"},
+        {L"--help", 0, "Exit codes: 0 all done, 1 some module failed"},
+        {L"--help", 0, "ModuleCli: finds serial-to-network modules and reads and writes their settings.\r\n"},
+        {L"--help", 0, "网络模块设置工具"},   // the window's title, in UTF-8
+        {L"/?", 0, "usage: ModuleCli COMMAND"},
+        {L"scan --help", 0, "usage: ModuleCli scan"},
+        {L"get /?", 0, "usage: ModuleCli get TARGET"},
+        {L"aps -h", 0, "usage: ModuleCli aps TARGET"},
+        {L"set --help", 0, "Keys: baud, host, port, ssid, pass"},
+        {L"export --help", 0, "It is a backup: it holds the passwords"},
+        {L"apply --help", 0, "--dry-run"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("ModuleCli " + clitest::Narrow(c.args));
         auto r = RunCli(c.args);
-        EXPECT_EQ(2u, r.code) << "ModuleCli " << std::string(c.args, c.args + wcslen(c.args)) << "\n" << r.err;
-        EXPECT_TRUE(Contains(r.out + r.err, c.says)) << "ModuleCli " << std::string(c.args, c.args + wcslen(c.args))
-                                                       << " said:\n" << r.out << r.err;
+        EXPECT_EQ(c.code, r.code) << r.err;
+        EXPECT_TRUE(Has(c.code ? r.out + r.err : r.out, c.says));
+        EXPECT_TRUE(c.code || r.err.empty()) << "help wrote to the error stream: " << r.err;
     }
 }
 
-TEST(ModuleCliUsage, HelpForTheProgramAndEachCommandAndTheVersion) {
-    struct Case {
-        const wchar_t* args;
-        const char* says;
-    } cases[] = {
-        {L"--help", "Exit codes: 0 all done, 1 some module failed"},
-        {L"/?", "usage: ModuleCli COMMAND"},
-        {L"scan --help", "usage: ModuleCli scan"},
-        {L"get /?", "usage: ModuleCli get TARGET"},
-        {L"aps -h", "usage: ModuleCli aps TARGET"},
-        {L"set --help", "Keys: baud, host, port, ssid, pass"},
-        {L"export --help", "It is a backup: it holds the passwords"},
-        {L"apply --help", "--dry-run"},
-    };
-    for (const Case& c : cases) {
-        auto r = RunCli(c.args);
-        EXPECT_EQ(0u, r.code) << r.err;
-        EXPECT_TRUE(Contains(r.out, c.says)) << r.out;
-        EXPECT_TRUE(r.err.empty()) << r.err;
-    }
+TEST(ModuleCliUsage, VersionIsTheProgramsFourPartVersion) {
     auto v = RunCli(L"--version");
     EXPECT_EQ(0u, v.code);
     EXPECT_EQ("ModuleCli " + std::to_string(APP_VERSION_MAJOR) + "." + std::to_string(APP_VERSION_MINOR) + "." +
                   std::to_string(APP_VERSION_PATCH) + "." + std::to_string(APP_VERSION_BUILD) + "\r\n",
               v.out);
-}
-
-TEST(ModuleCliUsage, RedirectedTextIsUtf8WithCrLf) {
-    auto r = RunCli(L"--help");
-    ASSERT_EQ(0u, r.code);
-    EXPECT_TRUE(Contains(r.out, "ModuleCli: finds serial-to-network modules and reads and writes their settings.\r\n"));
-    EXPECT_TRUE(Contains(r.out, "网络模块设置工具")) << "the window's title is not UTF-8 in:\n" << r.out;
 }
 
 // On a console of its own, runs ModuleCli --help on it and looks for the
@@ -139,6 +123,6 @@ TEST(ModuleCliUsage, SettingsLongerThanOneDatagramAreRefusedBeforeAnythingIsSent
     // Each Chinese character travels as a six-byte escape: 12000 need 72000 bytes.
     auto r = RunCli(L"set 198.51.100.101 ssid=" + std::wstring(12000, L'中'));
     EXPECT_EQ(2u, r.code);
-    EXPECT_TRUE(Contains(r.err, "one datagram holds at most 65507")) << r.err.substr(0, 300);
-    EXPECT_TRUE(Contains(r.err, "nothing was sent")) << r.err.substr(0, 300);
+    EXPECT_TRUE(clitest::Contains(r.err, "one datagram holds at most 65507")) << r.err.substr(0, 300);
+    EXPECT_TRUE(clitest::Contains(r.err, "nothing was sent")) << r.err.substr(0, 300);
 }
