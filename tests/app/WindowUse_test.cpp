@@ -17,6 +17,7 @@
 #include "support/AppWindow.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/ToolSide.h"
 #include "support/Wait.h"
 
 namespace {
@@ -77,13 +78,7 @@ int TabFrom(HWND window, int from, bool shift) {
 }
 
 // The trace consoles open now (a closed program's may still be going away).
-std::vector<HWND> Consoles() {
-    std::vector<HWND> out;
-    for (HWND h = FindWindowExW(nullptr, nullptr, L"WineConsoleClass", nullptr); h;
-         h = FindWindowExW(nullptr, h, L"WineConsoleClass", nullptr))
-        out.push_back(h);
-    return out;
-}
+std::vector<HWND> Consoles() { return zotest::TopWindows(L"WineConsoleClass"); }
 
 std::wstring Text(HWND h) {
     wchar_t buf[64] = {};
