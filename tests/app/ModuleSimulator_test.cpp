@@ -31,16 +31,17 @@ std::wstring ModuleMac(int i) {
     return mac;
 }
 
-// The tool's side: one socket on port 6643 of every local address.
+// The tool's side: one socket on port 6643 of every local address (or
+// another port of another address).
 class ToolPort {
 public:
-    ToolPort() {
+    explicit ToolPort(const char* address = "0.0.0.0", unsigned short port = proto::kToolPort) {
         socket.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         BOOL on = TRUE;
         socket.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
         zo::SOCKADDR at;
-        at.SetIp(zo::IP(htonl(INADDR_ANY)));
-        at.SetPortW(proto::kToolPort);
+        at.SetIp(zo::IP(address));
+        at.SetPortW(port);
         bound = socket.Bind(at);
     }
     ~ToolPort() {
@@ -170,16 +171,14 @@ TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
     }
 
     // A request from another port is answered at the tool's port all the same.
-    zo::Socket elsewhere;
-    ASSERT_TRUE(elsewhere.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-    zo::SOCKADDR module1;
-    module1.SetIp(ModuleAddress(1));
-    module1.SetPortW(proto::kModulePort);
-    elsewhere.SendTo(proto::kReadRequest, 19, 0, module1, zo::SOCKADDR::Size());
+    {
+        ToolPort elsewhere("0.0.0.0", 0);
+        ASSERT_TRUE(elsewhere.Bound());
+        elsewhere.Send(ModuleAddress(1), proto::kReadRequest);
+    }
     sent.push_back({1, proto::kReadRequest});
     std::string reply;
     EXPECT_TRUE(tool.Next(reply, kReplyMs));
-    elsewhere.Close();
     EXPECT_EQ(ModuleMac(1), Text(Read(reply).record.mac)) << reply;
 
     std::string list = tool.Ask(ModuleAddress(1), proto::kApListRequest);
@@ -331,7 +330,6 @@ TEST(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
             ASSERT_TRUE(r.parsed);
             EXPECT_EQ(row.takes ? newPort : oldPort, r.record.serv_port) << "the answer to the save";
         } else {
-            saved = GetTickCount();
             EXPECT_TRUE(Unanswered(tool, sim, row.module, write)) << "the save";
         }
         if (row.restartMs) {
@@ -455,18 +453,9 @@ TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNet
     for (const Broadcast& b : broadcasts) {
         std::string name = std::string(b.to) + " from " + (b.from ? b.from : "the tool's port");
         if (b.from) {
-            zo::Socket bound;
-            ASSERT_TRUE(bound.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-            BOOL on = TRUE;
-            bound.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
-            zo::SOCKADDR at, to;
-            at.SetIp(zo::IP(b.from));
-            at.SetPortW(0);
-            ASSERT_TRUE(bound.Bind(at)) << name;
-            to.SetIp(zo::IP(htonl(INADDR_BROADCAST)));
-            to.SetPortW(proto::kModulePort);
-            bound.SendTo(proto::kReadRequest, 19, 0, to, zo::SOCKADDR::Size());
-            bound.Close();
+            ToolPort bound(b.from, 0);
+            ASSERT_TRUE(bound.Bound()) << name;
+            bound.Send(zo::IP(htonl(INADDR_BROADCAST)), proto::kReadRequest);
         } else {
             tool.Send(zo::IP(b.to), proto::kReadRequest);
         }
