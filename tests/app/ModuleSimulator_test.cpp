@@ -149,11 +149,18 @@ std::vector<std::wstring> ApNames(const std::string& bytes) {
     return ::testing::AssertionSuccess();
 }
 
-TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
-    ZO_REQUIRE_TEST_NETWORK();
+// Both ends of every exchange, inside the private network.
+class ModuleSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZO_REQUIRE_TEST_NETWORK();
+        ASSERT_TRUE(tool.Bound());
+    }
     ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
     zotest::Simulator sim;
+};
+
+TEST_F(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
     ASSERT_TRUE(sim.Start(L"--modules 3"));
     std::vector<std::pair<int, std::string>> sent;
 
@@ -218,11 +225,7 @@ TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
 
 // A sweep also reaches the tool host's own address, where no module is: the
 // wildcard socket takes that datagram, before the broadcast, and drops it.
-TEST(ModuleSimulator, EveryModuleAnswersABroadcastAndNoneTheHostsOwnAddress) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
+TEST_F(ModuleSimulator, EveryModuleAnswersABroadcastAndNoneTheHostsOwnAddress) {
     ASSERT_TRUE(sim.Start(L"--modules 4"));
     tool.Send(zo::IP("198.51.100.10"), proto::kReadRequest);
     tool.Send(zo::IP("255.255.255.255"), proto::kReadRequest);
@@ -238,11 +241,7 @@ TEST(ModuleSimulator, EveryModuleAnswersABroadcastAndNoneTheHostsOwnAddress) {
 const std::string kUtf8Name = "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4";   // 办公室
 
 // One module per switch; module 0 behaves.
-TEST(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
+TEST_F(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
     ASSERT_TRUE(sim.Start(L"--modules 8 --no-mac 1 --same-mac 2 --garbage 3 --truncated 4 --silent 5 --utf8 6 "
                           L"--late 7:1000"));
     struct Row {
@@ -301,11 +300,7 @@ TEST(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
 }
 
 // Each row's save changes the server port to 9000 + its module.
-TEST(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
+TEST_F(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
     ASSERT_TRUE(sim.Start(L"--modules 3 --ignore-writes 1 --restart-after-save 2:1500"));
     struct Row {
         const char* name;
@@ -390,16 +385,13 @@ char Exchange(ToolPort& tool, zotest::Simulator& sim, int k) {
     return '?';
 }
 
-TEST(ModuleSimulator, LossesFollowTheSeedAndAreLoggedAsSuch) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
+TEST_F(ModuleSimulator, LossesFollowTheSeedAndAreLoggedAsSuch) {
     // 60 reads of each of 4 modules, in turn, with 30 % lost each way.
     auto outcomes = [&](const wchar_t* seed) {
-        zotest::Simulator sim;
+        zotest::Simulator lossy;
         std::string out;
-        if (!sim.Start(std::wstring(L"--modules 4 --drop 30 --seed ") + seed)) return out;
-        for (int n = 0; n < 240; ++n) out += Exchange(tool, sim, n % 4);
+        if (!lossy.Start(std::wstring(L"--modules 4 --drop 30 --seed ") + seed)) return out;
+        for (int n = 0; n < 240; ++n) out += Exchange(tool, lossy, n % 4);
         return out;
     };
     std::string first = outcomes(L"7"), again = outcomes(L"7"), other = outcomes(L"8");
@@ -417,11 +409,8 @@ TEST(ModuleSimulator, LossesFollowTheSeedAndAreLoggedAsSuch) {
 
 // Modules 2 and 3 are on the second adapter's network, numbered after the
 // first network's.
-TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNetwork) {
+TEST_F(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNetwork) {
     ZO_REQUIRE_SECOND_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
     ASSERT_TRUE(sim.Start(L"--modules 2 --second-modules 2"));
     struct Unicast {
         zo::IP address;
