@@ -40,17 +40,14 @@ const char kAddress101[] = "1701065670";
 
 class MainFrmTest : public ::testing::Test {
 protected:
-    void SetUp() override { frame = new MainFrm; }
-    void TearDown() override { delete frame; }
-    void Show() { ASSERT_NE(ShowFrame(*frame), nullptr); }
+    void Show() { ASSERT_NE(ShowFrame(f), nullptr); }
 
     TraceSink trace;
-    MainFrm* frame = nullptr;
+    MainFrm f;
 };
 
 TEST_F(MainFrmTest, WindowHasItsTitleAndTwentyOneControlsWithTextsStylesAndFonts) {
     Show();
-    MainFrm& f = *frame;
     EXPECT_EQ(TextOf(f), L"网络模块设置工具");
     EXPECT_TRUE(GetWindowLongW(f.Handle(), GWL_EXSTYLE) & WS_EX_COMPOSITED);
 
@@ -109,7 +106,6 @@ TEST_F(MainFrmTest, WindowHasItsTitleAndTwentyOneControlsWithTextsStylesAndFonts
 
 TEST_F(MainFrmTest, LayoutFitsTheSmallestClientAndOnlyTheWeightedNodesGrow) {
     Show();
-    MainFrm& f = *frame;
     // The smallest client area is what the layout tree needs.
     EXPECT_EQ(f.minClientSize, zo::Twin32(720, 540));
     SetClientSize(f.Handle(), 720, 540);
@@ -179,7 +175,6 @@ TEST_F(MainFrmTest, LayoutFitsTheSmallestClientAndOnlyTheWeightedNodesGrow) {
 
 TEST_F(MainFrmTest, ChoosingAModuleShowsExactlyItsValues) {
     Show();
-    MainFrm& f = *frame;
     std::string common = std::string("\"serv_port\":8899,\"ap_pass\":\"p/w\",\"ether_ip\":") + kAddress101 +
                          ",\"ether_gate\":23344070,\"wifi_ip\":33859776";
     Inject(f, Report("AA", (common + ",\"serv_host\":\"a.example.com\",\"serial_rate\":115200,\"ap_ssid\":\"Office\"").c_str()));
@@ -218,7 +213,6 @@ TEST_F(MainFrmTest, ChoosingAModuleShowsExactlyItsValues) {
 
 TEST_F(MainFrmTest, ReportsMergeByMacAndRefreshTheBoxesOnlyWhileOneModuleIsKnown) {
     Show();
-    MainFrm& f = *frame;
     Inject(f, Report("AA", "\"serv_host\":\"first\",\"serv_port\":1"));
     ASSERT_TRUE(Settle(f));
     EXPECT_EQ(TextOf(f.hostBox), L"first");
@@ -253,7 +247,6 @@ TEST_F(MainFrmTest, ReportsMergeByMacAndRefreshTheBoxesOnlyWhileOneModuleIsKnown
 
 TEST_F(MainFrmTest, AccessPointListsPairLinesAndKeepTheVisibleText) {
     Show();
-    MainFrm& f = *frame;
     f.apBox.SetText(L"typed");
     Inject(f, "+CWLAP:a\n1\nb\n2\n");
     ASSERT_TRUE(Settle(f));
@@ -275,22 +268,22 @@ TEST_F(MainFrmTest, AccessPointListsPairLinesAndKeepTheVisibleText) {
 }
 
 TEST_F(MainFrmTest, DatagramsBeforeTheWindowExistsAreListedInOrderOnceItDoes) {
-    for (const char* mac : {"03", "01", "02"}) Inject(*frame, Report(mac));
-    EXPECT_EQ(frame->Queue().Count(), 3u);
+    for (const char* mac : {"03", "01", "02"}) Inject(f, Report(mac));
+    EXPECT_EQ(f.Queue().Count(), 3u);
     Show();
-    ASSERT_TRUE(Settle(*frame));
-    EXPECT_EQ(Entries(frame->moduleBox), (std::vector<std::wstring>{L"03", L"01", L"02"}));
+    ASSERT_TRUE(Settle(f));
+    EXPECT_EQ(Entries(f.moduleBox), (std::vector<std::wstring>{L"03", L"01", L"02"}));
     for (unsigned i = 0; i < 3; ++i)
-        EXPECT_EQ(frame->modules.Element(i)->mac, Entries(frame->moduleBox)[i].c_str());
+        EXPECT_EQ(f.modules.Element(i)->mac, Entries(f.moduleBox)[i].c_str());
 }
 
 TEST_F(MainFrmTest, AFloodOfDatagramsLeavesTheWindowAnswering) {
     Show();
-    HWND h = frame->Handle();
+    HWND h = f.Handle();
     std::atomic<bool> done{false}, stop{false};
     // Another thread floods the window as the receive thread would...
     std::thread flood([&] {
-        for (int i = 0; i < 20000 && !stop; ++i) Inject(*frame, Report(std::to_string(i % 2000).c_str()));
+        for (int i = 0; i < 20000 && !stop; ++i) Inject(f, Report(std::to_string(i % 2000).c_str()));
         done = true;
     });
     // ...while a third keeps asking it something and times its answers.
@@ -305,15 +298,15 @@ TEST_F(MainFrmTest, AFloodOfDatagramsLeavesTheWindowAnswering) {
             Sleep(20);   // paces the probes; nothing waits on this
         }
     });
-    bool drained = zotest::PumpUntil([&] { return done.load() && frame->Queue().Count() == 0; }, 60000);
+    bool drained = zotest::PumpUntil([&] { return done.load() && f.Queue().Count() == 0; }, 60000);
     // Both threads end on every path: a joinable thread left behind would
     // end the whole test program instead of failing this test.
     stop = true;
     flood.join();
     pinger.join();
     ASSERT_TRUE(drained);
-    EXPECT_EQ(frame->modules.Count(), 2000u);
-    EXPECT_EQ(frame->moduleBox.GetCount(), 2000);
+    EXPECT_EQ(f.modules.Count(), 2000u);
+    EXPECT_EQ(f.moduleBox.GetCount(), 2000);
     // A frozen window would keep the prober waiting for seconds.
     EXPECT_LT(worst.load(), 1000u);
 }

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "app/ModuleProtocol.h"
+#include "support/Texts.h"
 
 namespace {
+
+using zotest::Text;
 
 std::wstring Widen(const char* text) { return std::wstring(text, text + strlen(text)); }
 
@@ -17,11 +20,9 @@ std::wstring Dotted(const zo::IP& ip) { return Widen(ip.ToString()); }
 
 // All ten fields, so one comparison shows every difference.
 std::wstring Describe(const ModleParam& r) {
-    return std::wstring(r.mac.Handle() ? r.mac.Handle() : L"") + L"|" +
-           (r.serv_host.Handle() ? r.serv_host.Handle() : L"") + L"|" + std::to_wstring(r.serv_port) + L"|" +
-           std::to_wstring(r.serial_rate) + L"|" + (r.ap_ssid.Handle() ? r.ap_ssid.Handle() : L"") + L"|" +
-           (r.ap_pass.Handle() ? r.ap_pass.Handle() : L"") + L"|" + Dotted(r.ether_ip) + L"|" +
-           Dotted(r.ether_gate) + L"|" + Dotted(r.wifi_ip) + L"|" + Dotted(r.wifi_gate);
+    return Text(r.mac) + L"|" + Text(r.serv_host) + L"|" + std::to_wstring(r.serv_port) + L"|" +
+           std::to_wstring(r.serial_rate) + L"|" + Text(r.ap_ssid) + L"|" + Text(r.ap_pass) + L"|" +
+           Dotted(r.ether_ip) + L"|" + Dotted(r.ether_gate) + L"|" + Dotted(r.wifi_ip) + L"|" + Dotted(r.wifi_gate);
 }
 
 // Makes r the record Describe() shows (texts without '|').
@@ -47,7 +48,7 @@ void Fill(ModleParam& r, const std::wstring& described) {
 std::wstring Decode(const std::string& bytes) {
     zo::String out;
     proto::DecodeDatagram(bytes.data(), static_cast<int>(bytes.size()), out);
-    return out.Handle() ? out.Handle() : L"";
+    return Text(out);
 }
 
 // A report as a module sends it: Chinese raw in code page 936.
@@ -224,10 +225,7 @@ TEST(ModuleProtocol, ReportsMergeByMacCaseSensitively) {
         }
         std::wstring records;
         for (unsigned i = 0; i < modules.Count(); ++i)
-            records += std::wstring(modules.Element(i)->mac.Handle() ? modules.Element(i)->mac.Handle() : L"") +
-                       L"=" +
-                       (modules.Element(i)->serv_host.Handle() ? modules.Element(i)->serv_host.Handle() : L"") +
-                       L";";
+            records += Text(modules.Element(i)->mac) + L"=" + Text(modules.Element(i)->serv_host) + L";";
         EXPECT_EQ(r.existed, existed) << r.name;
         EXPECT_EQ(r.records, records) << r.name;
     }
@@ -265,7 +263,7 @@ TEST(ModuleProtocol, AccessPointNamesAreTheFirstOfEachPair) {
         names.Add(L"kept");
         unsigned added = proto::AccessPointNames(r.text, names);
         std::vector<std::wstring> got;
-        for (unsigned i = 1; i < names.Count(); ++i) got.push_back(names[i].Handle() ? names[i].Handle() : L"");
+        for (unsigned i = 1; i < names.Count(); ++i) got.push_back(Text(names[i]));
         EXPECT_EQ(r.names, got) << (r.text ? r.text : L"(null)");
         EXPECT_EQ(r.names.size(), added);
         EXPECT_TRUE(names[0] == L"kept");

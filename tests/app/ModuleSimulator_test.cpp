@@ -130,7 +130,7 @@ std::vector<std::wstring> ApNames(const std::string& bytes) {
                           static_cast<int>(bytes.size()) - proto::kApListPrefixLength, text);
     zo::StringList list;
     proto::AccessPointNames(text.Handle(), list);
-    for (unsigned i = 0; i < list.Count(); ++i) names.push_back(list[i].Handle() ? list[i].Handle() : L"");
+    for (unsigned i = 0; i < list.Count(); ++i) names.push_back(Text(list[i]));
     return names;
 }
 
