@@ -58,10 +58,10 @@ public:
         if (bytes.empty() || !root.ParseMbs(bytes.data(), static_cast<int>(bytes.size()))) return "";
         const zo::Json* all = root.FindProperty(L"wndpos");
         const zo::Json* entry = all ? all->FindProperty(L"main") : nullptr;
-        if (!entry) return "";
-        return std::to_string(entry->PropertyInt32(L"left", -1)) + " " + std::to_string(entry->PropertyInt32(L"top", -1)) +
-               " " + std::to_string(entry->PropertyInt32(L"right", -1)) + " " +
-               std::to_string(entry->PropertyInt32(L"bottom", -1));
+        std::string out;
+        for (const wchar_t* edge : {L"left", L"top", L"right", L"bottom"})
+            if (entry) out += (out.empty() ? "" : " ") + std::to_string(entry->PropertyInt32(edge, -1));
+        return out;
     }
     const std::wstring path;
 
