@@ -9,6 +9,7 @@
 
 #include "app/ModuleProtocol.h"
 #include "support/AppWindow.h"
+#include "support/Texts.h"
 
 using namespace apptest;
 
@@ -77,13 +78,12 @@ TEST_F(MainFrmTest, WindowHasItsTitleAndTwentyOneControlsWithTextsStylesAndFonts
         HWND h = r.control->Handle();
         ASSERT_NE(h, nullptr) << r.className;
         EXPECT_EQ(GetParent(h), f.Handle());
-        wchar_t cls[32] = {};
-        GetClassNameW(h, cls, 32);
-        EXPECT_EQ(_wcsicmp(cls, r.className), 0) << cls;
+        std::wstring cls = zotest::ClassName(h);
+        EXPECT_EQ(_wcsicmp(cls.c_str(), r.className), 0) << cls;
         if (r.text) {
             EXPECT_EQ(TextOf(*r.control), r.text);
         }
-        EXPECT_EQ(FontHeight(*r.control), r.font) << (r.text ? r.text : cls);
+        EXPECT_EQ(FontHeight(*r.control), r.font) << (r.text ? r.text : cls.c_str());
     }
     // Editable drop-down lists with strings and a scrolling text field (the
     // system moves the scroll bar style to the list part).
