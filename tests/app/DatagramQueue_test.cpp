@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -97,9 +98,13 @@ TEST(DatagramQueue, ProducerAndConsumerThreadsLoseNothingBelowTheBound) {
 // make a tree many times their size. What the queue holds in fact, measured
 // on the heap, stays within the bound plus one datagram.
 TEST(DatagramQueue, PendingMemoryUnderAFloodOfListsStaysWithinTheBoundPlusOneDatagram) {
-    std::string bytes = "[";
-    while (bytes.size() + 4 < 65507) bytes += "[],";
-    bytes += "[]]";
+    // 65 507 bytes of units in a list (or an object).
+    auto dense = [](const char* open, const char* unit, const char* last) {
+        std::string d = open;
+        while (d.size() + strlen(unit) + strlen(last) <= 65507) d += unit;
+        return d + last;
+    };
+    std::string bytes = dense("[", "[],", "[]]");
     auto make = [&] {
         Datagram* d = new Datagram;
         d->length = static_cast<int>(bytes.size());
@@ -123,10 +128,8 @@ TEST(DatagramQueue, PendingMemoryUnderAFloodOfListsStaysWithinTheBoundPlusOneDat
     // Nor for the other dense shapes: members, strings, numbers.
     const std::string kept = bytes;
     for (const char* unit : {"\"a\":0,", "\"\",", "0,"}) {
-        bool object = unit[0] == '"' && unit[1] == 'a';
-        bytes = object ? "{" : "[";
-        while (bytes.size() + 12 < 65507) bytes += unit;
-        bytes += object ? "\"z\":0}" : "0]";
+        bool object = unit[1] == 'a';
+        bytes = object ? dense("{", unit, "\"z\":0}") : dense("[", unit, "0]");
         base = inUse();
         Datagram* d = make();
         size_t real = inUse() - base;

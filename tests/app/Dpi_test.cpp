@@ -13,6 +13,7 @@
 #include "support/AppWindow.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/Texts.h"
 #include "window/Dpi.h"
 
 namespace {
@@ -48,9 +49,7 @@ Shot Measure(HWND window) {
     GetClientRect(window, &s.client);
     for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         Control k;
-        wchar_t cls[32] = {};
-        GetClassNameW(c, cls, 32);
-        k.className = cls;
+        k.className = zotest::ClassName(c);
         GetWindowRect(c, &k.at);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&k.at), 2);
         DWORD_PTR height = 0;

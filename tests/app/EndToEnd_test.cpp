@@ -68,6 +68,7 @@ TEST_F(EndToEnd, SearchChooseEditSaveAndTheModulesNewReportRefreshesWhatIsShown)
         return shown == "57600\ne2e.example.com\n9100\nGuest\npass word\n";
     }, 10000)) << shown;
     EXPECT_EQ(Steps(L"choose ComboBox:0 0 text Edit:0 text ComboBox:2"), "8899\n198.51.100.10\n");
+    EXPECT_EQ(sim.Log().size(), before + 1) << "a second datagram for the save came late";
     CloseTool();
 }
 

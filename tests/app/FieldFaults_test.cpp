@@ -1,11 +1,12 @@
 // The real program against the faults seen in the field: a save to an
 // address that reaches many modules, the trace console's close button, a
 // console whose writes block while the window is driven and flooded with
-// ever new modules, and the window's place over restarts and off-screen.
+// ever new modules, and the window's place: over restarts, off-screen, moved
+// by the user, and saved smaller than the layout needs.
 // ZO_TEST_RUN_SERIAL: the program binds port 6643 and the modules their addresses.
 #include <gtest/gtest.h>
 
-#include <set>
+#include <algorithm>
 #include <string>
 
 #include "data/ConfigTestFiles.h"
@@ -13,38 +14,18 @@
 #include "net/Socket.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/ToolSide.h"
 #include "support/Wait.h"
-#include "support/Winsock.h"
 
 using zotest::Drive;
 using zotest::Program;
+using zotest::SendToTool;
 
 namespace {
 
 std::string Steps(const std::wstring& steps) {
     std::string out;
     EXPECT_TRUE(Drive(steps, out)) << out;
-    return out;
-}
-
-// Sends one datagram to the program's port on 127.0.0.1.
-bool SendToTool(const std::string& bytes) {
-    zotest::Winsock ws;
-    if (!ws.Started()) return false;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    zo::SOCKADDR to;
-    to.SetIp(zo::IP("127.0.0.1"));
-    to.SetPortW(6643);
-    bool sent = s != INVALID_SOCKET &&
-                sendto(s, bytes.data(), static_cast<int>(bytes.size()), 0, to, zo::SOCKADDR::Size()) >= 0;
-    if (s != INVALID_SOCKET) closesocket(s);
-    return sent;
-}
-
-// Top-level windows of a class, of any process.
-std::set<HWND> WindowsOfClass(const wchar_t* cls) {
-    std::set<HWND> out;
-    for (HWND h = FindWindowW(cls, nullptr); h; h = FindWindowExW(nullptr, h, cls, nullptr)) out.insert(h);
     return out;
 }
 
@@ -77,10 +58,10 @@ public:
         if (bytes.empty() || !root.ParseMbs(bytes.data(), static_cast<int>(bytes.size()))) return "";
         const zo::Json* all = root.FindProperty(L"wndpos");
         const zo::Json* entry = all ? all->FindProperty(L"main") : nullptr;
-        if (!entry) return "";
-        return std::to_string(entry->PropertyInt32(L"left", -1)) + " " + std::to_string(entry->PropertyInt32(L"top", -1)) +
-               " " + std::to_string(entry->PropertyInt32(L"right", -1)) + " " +
-               std::to_string(entry->PropertyInt32(L"bottom", -1));
+        std::string out;
+        for (const wchar_t* edge : {L"left", L"top", L"right", L"bottom"})
+            if (entry) out += (out.empty() ? "" : " ") + std::to_string(entry->PropertyInt32(edge, -1));
+        return out;
     }
     const std::wstring path;
 
@@ -130,13 +111,13 @@ TEST_F(FieldFaults, ClosingTheTraceConsoleClosesTheProgramInOrderWithItsPlaceSav
     PlaceFile place;
     Program tool;
     ASSERT_TRUE(tool.Start());
-    std::set<HWND> before = WindowsOfClass(L"WineConsoleClass");
+    std::vector<HWND> before = zotest::TopWindows(L"WineConsoleClass");
     // A reply is traced: the console opens.
     Steps(L"set Edit:3 198.51.100.101 click Button:6 count ComboBox:0 1 5000");
     HWND console = nullptr;
     ASSERT_TRUE(zotest::WaitUntil([&] {
-        for (HWND h : WindowsOfClass(L"WineConsoleClass"))
-            if (!before.count(h)) console = h;
+        for (HWND h : zotest::TopWindows(L"WineConsoleClass"))
+            if (std::find(before.begin(), before.end(), h) == before.end()) console = h;
         return console != nullptr;
     }, 10000)) << "no console opened";
     EXPECT_EQ(place.Read(), "") << "no place saved before the close";
@@ -156,10 +137,8 @@ TEST_F(FieldFaults, WithEveryConsoleWriteBlockedTheWindowAnswersThroughAFloodOfN
     HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, hold.c_str());
     ASSERT_NE(gate, nullptr);
     std::string out = Steps(L"set Edit:3 198.51.100.101 click Button:6 count ComboBox:0 1 5000 mem");
-    unsigned long long privateBefore = 0, workingBefore = 0, privateAfter = 0, workingAfter = 0;
-    ASSERT_EQ(sscanf(out.c_str() + out.find("private"), "private %llu working %llu", &privateBefore, &workingBefore),
-              2)
-        << out;
+    unsigned long long workingBefore = 0, workingAfter = 0;
+    ASSERT_TRUE(zotest::ReadWorkingSet(out, workingBefore)) << out;
 
     // 10 000 reports of macs never seen, spread over 6 s, while the window
     // is driven: every line they trace waits for the blocked console.
@@ -168,18 +147,17 @@ TEST_F(FieldFaults, WithEveryConsoleWriteBlockedTheWindowAnswersThroughAFloodOfN
     std::string churn = Steps(L"churn 8000 ComboBox:0 Button:6");
     EXPECT_EQ(WaitForSingleObject(flood, 10000), WAIT_OBJECT_0);
     CloseHandle(flood);
-    unsigned worst = 0, choices = 0, clicks = 0;
-    ASSERT_EQ(sscanf(churn.c_str(), "worst answer %u ms, %u choices, %u clicks", &worst, &choices, &clicks), 3)
-        << churn;
+    zotest::Churn c;
+    ASSERT_TRUE(zotest::ReadChurn(churn, c)) << churn;
     printf("console blocked; driver: %s", churn.c_str());
-    EXPECT_LT(worst, 100u) << "the window answered too slowly";
-    EXPECT_GT(clicks, 0u);
+    EXPECT_LT(c.worst, 100u) << "the window answered too slowly";
+    EXPECT_GT(c.clicks, 0u);
 
     // The list holds the first 4096 modules and no more.
     EXPECT_EQ(Steps(L"count ComboBox:0 4096 10000 ping 200").substr(0, 5), "worst");
     EXPECT_EQ(Lines(Steps(L"entries ComboBox:0")), 4096u);
     out = Steps(L"mem");
-    ASSERT_EQ(sscanf(out.c_str(), "private %llu working %llu", &privateAfter, &workingAfter), 2) << out;
+    ASSERT_TRUE(zotest::ReadWorkingSet(out, workingAfter)) << out;
     printf("working set %llu before, %llu after 10 000 new macs\n", workingBefore, workingAfter);
     EXPECT_LT(workingAfter, workingBefore + (16ull << 20));
 
@@ -217,4 +195,41 @@ TEST_F(FieldFaults, ASavedPlaceSurvivesTenRestartsExactlyAndOneOnNoMonitorOpensF
     ASSERT_EQ(tool.Close(5000), 0u);
     EXPECT_EQ(place.Read(), std::to_string(left) + " " + std::to_string(top) + " " + std::to_string(left + width) +
                                 " " + std::to_string(top + height));
+}
+
+// The first start has no saved place, and a saved place may be smaller than
+// the layout needs: either way every control must be reachable.
+TEST_F(FieldFaults, TheWindowIsNeverSmallerThanItsLayoutNeeds) {
+    PlaceFile place;
+    for (bool saved : {false, true}) {
+        SCOPED_TRACE(saved ? "a place of 200 x 100 saved" : "no file");
+        if (saved) {
+            ASSERT_TRUE(place.Write(50, 40, 250, 140));
+        }
+        Program tool;
+        ASSERT_TRUE(tool.Start());
+        RECT client;
+        GetClientRect(tool.window, &client);
+        EXPECT_GE(client.right, 720);
+        EXPECT_GE(client.bottom, 540);
+        EXPECT_EQ(tool.Close(5000), 0u);
+    }
+}
+
+TEST_F(FieldFaults, TheWindowComesBackWhereItWasLeft) {
+    PlaceFile place;
+    RECT placed = {40, 30, 1000, 760}, now = {};
+    {
+        Program tool;
+        ASSERT_TRUE(tool.Start());
+        SetWindowPos(tool.window, nullptr, placed.left, placed.top, placed.right - placed.left,
+                     placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_EQ(tool.Close(5000), 0u);
+    }
+    EXPECT_EQ(place.Read(), "40 30 1000 760");
+    Program again;
+    ASSERT_TRUE(again.Start());
+    GetWindowRect(again.window, &now);
+    EXPECT_TRUE(EqualRect(&now, &placed)) << now.left << " " << now.top << " " << now.right << " " << now.bottom;
+    EXPECT_EQ(again.Close(5000), 0u);
 }

@@ -1,7 +1,7 @@
 // The main window against simulated modules in the private test network:
 // the sweep, refresh by address, saving (the exact bytes a module gets),
 // access-point lists, a second copy holding the port, and the real program
-// closing during a sweep and remembering where its window was.
+// closing during a sweep or after its first trace.
 // ZO_TEST_RUN_SERIAL: the window binds port 6643 and the modules their addresses.
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include "support/AppWindow.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/ToolSide.h"
 #include "support/Wait.h"
-#include "support/Winsock.h"
 
 using namespace apptest;
 using zotest::PumpUntil;
@@ -193,9 +193,7 @@ TEST(ModuleToolProgram, ClosingDuringASweepAndAStreamOfDatagramsEndsAtOnceWithCo
     std::atomic<bool> stop{false};
     std::atomic<int> sent{0};
     std::thread stream([&] {
-        zo::SOCKADDR to;
-        to.SetIp(zo::IP("127.0.0.1"));
-        to.SetPortW(6643);
+        zo::SOCKADDR to = zotest::ToolOnLoopback();
         std::string report = Report("5C:CF:7F:AA:BB:CC", "\"serv_host\":\"stream.example.com\"");
         while (!stop)
             if (sendto(s, report.data(), static_cast<int>(report.size()), 0, to, zo::SOCKADDR::Size()) > 0) ++sent;
@@ -218,67 +216,8 @@ TEST(ModuleToolProgram, AfterItsFirstTraceTheIdleProgramStillEndsAtOnce) {
     ZO_REQUIRE_TEST_NETWORK();
     zotest::Program tool;
     ASSERT_TRUE(tool.Start());
-    zotest::Winsock ws;
-    ASSERT_TRUE(ws.Started());
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    zo::SOCKADDR to;
-    to.SetIp(zo::IP("127.0.0.1"));
-    to.SetPortW(6643);
-    std::string report = Report("5C:CF:7F:AA:BB:CC");
-    sendto(s, report.data(), static_cast<int>(report.size()), 0, to, zo::SOCKADDR::Size());
-    closesocket(s);
+    ASSERT_TRUE(zotest::SendToTool(Report("5C:CF:7F:AA:BB:CC")));
     HWND moduleBox = FindWindowExW(tool.window, nullptr, L"ComboBox", nullptr);
     ASSERT_TRUE(zotest::WaitUntil([&] { return SendMessageW(moduleBox, CB_GETCOUNT, 0, 0) == 1; }));
     EXPECT_EQ(tool.Close(5000), 0u);
-}
-
-// The first start has no saved place, and a saved place may be smaller than
-// the layout needs: either way every control must be reachable.
-TEST(ModuleToolProgram, TheWindowIsNeverSmallerThanItsLayoutNeeds) {
-    ZO_REQUIRE_TEST_NETWORK();
-    std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
-    const char* saved[] = {nullptr,
-                           "{\"wndpos\":{\"main\":{\"left\":50,\"top\":40,\"right\":250,\"bottom\":140}}}"};
-    for (const char* text : saved) {
-        DeleteFileW(config.c_str());
-        if (text) {
-            HANDLE f = CreateFileW(config.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            ASSERT_NE(f, INVALID_HANDLE_VALUE);
-            DWORD n = 0;
-            WriteFile(f, text, static_cast<DWORD>(strlen(text)), &n, nullptr);
-            CloseHandle(f);
-        }
-        zotest::Program tool;
-        ASSERT_TRUE(tool.Start());
-        RECT client;
-        GetClientRect(tool.window, &client);
-        EXPECT_GE(client.right, 720) << (text ? text : "no file");
-        EXPECT_GE(client.bottom, 540) << (text ? text : "no file");
-        EXPECT_EQ(tool.Close(5000), 0u);
-    }
-    DeleteFileW(config.c_str());
-}
-
-TEST(ModuleToolProgram, TheWindowComesBackWhereItWasLeft) {
-    ZO_REQUIRE_TEST_NETWORK();
-    std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
-    DeleteFileW(config.c_str());
-    RECT placed = {40, 30, 1000, 760};
-    {
-        zotest::Program tool;
-        ASSERT_TRUE(tool.Start());
-        SetWindowPos(tool.window, nullptr, placed.left, placed.top, placed.right - placed.left,
-                     placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        ASSERT_EQ(tool.Close(5000), 0u);
-    }
-    EXPECT_NE(GetFileAttributesW(config.c_str()), INVALID_FILE_ATTRIBUTES);
-    zotest::Program again;
-    ASSERT_TRUE(again.Start());
-    RECT r;
-    GetWindowRect(again.window, &r);
-    EXPECT_EQ(r.left, placed.left);
-    EXPECT_EQ(r.top, placed.top);
-    EXPECT_EQ(r.right, placed.right);
-    EXPECT_EQ(r.bottom, placed.bottom);
-    EXPECT_EQ(again.Close(5000), 0u);
 }

@@ -9,18 +9,11 @@
 
 #include "app/ModuleProtocol.h"
 #include "support/AppWindow.h"
+#include "support/Texts.h"
 
 using namespace apptest;
 
 namespace {
-
-void SetClientSize(HWND h, int width, int height) {
-    RECT r = {0, 0, width, height};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
-    SetWindowPos(h, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    zotest::PumpMessages();
-}
 
 RECT ClientRectOf(const zo::WndPtr& w) {
     RECT r = {};
@@ -48,17 +41,14 @@ const char kAddress101[] = "1701065670";
 
 class MainFrmTest : public ::testing::Test {
 protected:
-    void SetUp() override { frame = new MainFrm; }
-    void TearDown() override { delete frame; }
-    void Show() { ASSERT_NE(ShowFrame(*frame), nullptr); }
+    void Show() { ASSERT_NE(ShowFrame(f), nullptr); }
 
     TraceSink trace;
-    MainFrm* frame = nullptr;
+    MainFrm f;
 };
 
 TEST_F(MainFrmTest, WindowHasItsTitleAndTwentyOneControlsWithTextsStylesAndFonts) {
     Show();
-    MainFrm& f = *frame;
     EXPECT_EQ(TextOf(f), L"网络模块设置工具");
     EXPECT_TRUE(GetWindowLongW(f.Handle(), GWL_EXSTYLE) & WS_EX_COMPOSITED);
 
@@ -88,13 +78,12 @@ TEST_F(MainFrmTest, WindowHasItsTitleAndTwentyOneControlsWithTextsStylesAndFonts
         HWND h = r.control->Handle();
         ASSERT_NE(h, nullptr) << r.className;
         EXPECT_EQ(GetParent(h), f.Handle());
-        wchar_t cls[32] = {};
-        GetClassNameW(h, cls, 32);
-        EXPECT_EQ(_wcsicmp(cls, r.className), 0) << cls;
+        std::wstring cls = zotest::ClassName(h);
+        EXPECT_EQ(_wcsicmp(cls.c_str(), r.className), 0) << cls;
         if (r.text) {
             EXPECT_EQ(TextOf(*r.control), r.text);
         }
-        EXPECT_EQ(FontHeight(*r.control), r.font) << (r.text ? r.text : cls);
+        EXPECT_EQ(FontHeight(*r.control), r.font) << (r.text ? r.text : cls.c_str());
     }
     // Editable drop-down lists with strings and a scrolling text field (the
     // system moves the scroll bar style to the list part).
@@ -117,7 +106,6 @@ TEST_F(MainFrmTest, WindowHasItsTitleAndTwentyOneControlsWithTextsStylesAndFonts
 
 TEST_F(MainFrmTest, LayoutFitsTheSmallestClientAndOnlyTheWeightedNodesGrow) {
     Show();
-    MainFrm& f = *frame;
     // The smallest client area is what the layout tree needs.
     EXPECT_EQ(f.minClientSize, zo::Twin32(720, 540));
     SetClientSize(f.Handle(), 720, 540);
@@ -187,7 +175,6 @@ TEST_F(MainFrmTest, LayoutFitsTheSmallestClientAndOnlyTheWeightedNodesGrow) {
 
 TEST_F(MainFrmTest, ChoosingAModuleShowsExactlyItsValues) {
     Show();
-    MainFrm& f = *frame;
     std::string common = std::string("\"serv_port\":8899,\"ap_pass\":\"p/w\",\"ether_ip\":") + kAddress101 +
                          ",\"ether_gate\":23344070,\"wifi_ip\":33859776";
     Inject(f, Report("AA", (common + ",\"serv_host\":\"a.example.com\",\"serial_rate\":115200,\"ap_ssid\":\"Office\"").c_str()));
@@ -196,34 +183,27 @@ TEST_F(MainFrmTest, ChoosingAModuleShowsExactlyItsValues) {
     ASSERT_TRUE(Settle(f));
     ASSERT_EQ(Entries(f.moduleBox), (std::vector<std::wstring>{L"AA", L"BB", L"CC"}));
 
-    struct Case {
+    // host|port|baud|baud selection|ssid|access points listed|password|address
+    const struct {
         int index;
-        const wchar_t *host, *port, *baud;
-        int baudSelection;
-        const wchar_t* ssid;
-        int apCount;   // entries of apBox afterwards
-        const wchar_t *pass, *address;
-    };
-    const Case cases[] = {
-        {0, L"a.example.com", L"8899", L"115200", 4, L"Office", 1, L"p/w", L"198.51.100.101"},
+        const wchar_t* shown;
+    } cases[] = {
+        {0, L"a.example.com|8899|115200|4|Office|1|p/w|198.51.100.101"},
         // 4800 is not listed: shown as it is, nothing selected (not the previous 115200).
-        {1, L"", L"8899", L"4800", -1, L"办公室", 2, L"p/w", L"198.51.100.101"},
+        {1, L"|8899|4800|-1|办公室|2|p/w|198.51.100.101"},
         // 1 is not 19200; an empty name empties the box and adds nothing.
-        {2, L"", L"0", L"1", -1, L"", 2, L"", L"0.0.0.0"},
+        {2, L"|0|1|-1||2||0.0.0.0"},
         // Choosing again appends nothing twice.
-        {1, L"", L"8899", L"4800", -1, L"办公室", 2, L"p/w", L"198.51.100.101"},
-        {0, L"a.example.com", L"8899", L"115200", 4, L"Office", 2, L"p/w", L"198.51.100.101"},
+        {1, L"|8899|4800|-1|办公室|2|p/w|198.51.100.101"},
+        {0, L"a.example.com|8899|115200|4|Office|2|p/w|198.51.100.101"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Choose(f, c.index);
-        EXPECT_EQ(TextOf(f.hostBox), c.host) << c.index;
-        EXPECT_EQ(TextOf(f.portEdit), c.port) << c.index;
-        EXPECT_EQ(TextOf(f.baudBox), c.baud) << c.index;
-        EXPECT_EQ(f.baudBox.GetSelection(), c.baudSelection) << c.index;
-        EXPECT_EQ(TextOf(f.apBox), c.ssid) << c.index;
-        EXPECT_EQ(f.apBox.GetCount(), c.apCount) << c.index;
-        EXPECT_EQ(TextOf(f.passEdit), c.pass) << c.index;
-        EXPECT_EQ(TextOf(f.addressEdit), c.address) << c.index;
+        EXPECT_EQ(TextOf(f.hostBox) + L"|" + TextOf(f.portEdit) + L"|" + TextOf(f.baudBox) + L"|" +
+                      std::to_wstring(f.baudBox.GetSelection()) + L"|" + TextOf(f.apBox) + L"|" +
+                      std::to_wstring(f.apBox.GetCount()) + L"|" + TextOf(f.passEdit) + L"|" + TextOf(f.addressEdit),
+                  c.shown)
+            << c.index;
         EXPECT_EQ(f.selected, f.modules.Element(static_cast<unsigned>(c.index)));
     }
     Choose(f, 0);
@@ -233,7 +213,6 @@ TEST_F(MainFrmTest, ChoosingAModuleShowsExactlyItsValues) {
 
 TEST_F(MainFrmTest, ReportsMergeByMacAndRefreshTheBoxesOnlyWhileOneModuleIsKnown) {
     Show();
-    MainFrm& f = *frame;
     Inject(f, Report("AA", "\"serv_host\":\"first\",\"serv_port\":1"));
     ASSERT_TRUE(Settle(f));
     EXPECT_EQ(TextOf(f.hostBox), L"first");
@@ -268,7 +247,6 @@ TEST_F(MainFrmTest, ReportsMergeByMacAndRefreshTheBoxesOnlyWhileOneModuleIsKnown
 
 TEST_F(MainFrmTest, AccessPointListsPairLinesAndKeepTheVisibleText) {
     Show();
-    MainFrm& f = *frame;
     f.apBox.SetText(L"typed");
     Inject(f, "+CWLAP:a\n1\nb\n2\n");
     ASSERT_TRUE(Settle(f));
@@ -290,22 +268,22 @@ TEST_F(MainFrmTest, AccessPointListsPairLinesAndKeepTheVisibleText) {
 }
 
 TEST_F(MainFrmTest, DatagramsBeforeTheWindowExistsAreListedInOrderOnceItDoes) {
-    for (const char* mac : {"03", "01", "02"}) Inject(*frame, Report(mac));
-    EXPECT_EQ(frame->Queue().Count(), 3u);
+    for (const char* mac : {"03", "01", "02"}) Inject(f, Report(mac));
+    EXPECT_EQ(f.Queue().Count(), 3u);
     Show();
-    ASSERT_TRUE(Settle(*frame));
-    EXPECT_EQ(Entries(frame->moduleBox), (std::vector<std::wstring>{L"03", L"01", L"02"}));
+    ASSERT_TRUE(Settle(f));
+    EXPECT_EQ(Entries(f.moduleBox), (std::vector<std::wstring>{L"03", L"01", L"02"}));
     for (unsigned i = 0; i < 3; ++i)
-        EXPECT_EQ(frame->modules.Element(i)->mac, Entries(frame->moduleBox)[i].c_str());
+        EXPECT_EQ(f.modules.Element(i)->mac, Entries(f.moduleBox)[i].c_str());
 }
 
 TEST_F(MainFrmTest, AFloodOfDatagramsLeavesTheWindowAnswering) {
     Show();
-    HWND h = frame->Handle();
+    HWND h = f.Handle();
     std::atomic<bool> done{false}, stop{false};
     // Another thread floods the window as the receive thread would...
     std::thread flood([&] {
-        for (int i = 0; i < 20000 && !stop; ++i) Inject(*frame, Report(std::to_string(i % 2000).c_str()));
+        for (int i = 0; i < 20000 && !stop; ++i) Inject(f, Report(std::to_string(i % 2000).c_str()));
         done = true;
     });
     // ...while a third keeps asking it something and times its answers.
@@ -320,15 +298,15 @@ TEST_F(MainFrmTest, AFloodOfDatagramsLeavesTheWindowAnswering) {
             Sleep(20);   // paces the probes; nothing waits on this
         }
     });
-    bool drained = zotest::PumpUntil([&] { return done.load() && frame->Queue().Count() == 0; }, 60000);
+    bool drained = zotest::PumpUntil([&] { return done.load() && f.Queue().Count() == 0; }, 60000);
     // Both threads end on every path: a joinable thread left behind would
     // end the whole test program instead of failing this test.
     stop = true;
     flood.join();
     pinger.join();
     ASSERT_TRUE(drained);
-    EXPECT_EQ(frame->modules.Count(), 2000u);
-    EXPECT_EQ(frame->moduleBox.GetCount(), 2000);
+    EXPECT_EQ(f.modules.Count(), 2000u);
+    EXPECT_EQ(f.moduleBox.GetCount(), 2000);
     // A frozen window would keep the prober waiting for seconds.
     EXPECT_LT(worst.load(), 1000u);
 }

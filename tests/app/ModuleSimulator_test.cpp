@@ -31,16 +31,17 @@ std::wstring ModuleMac(int i) {
     return mac;
 }
 
-// The tool's side: one socket on port 6643 of every local address.
+// The tool's side: one socket on port 6643 of every local address (or
+// another port of another address).
 class ToolPort {
 public:
-    ToolPort() {
+    explicit ToolPort(const char* address = "0.0.0.0", unsigned short port = proto::kToolPort) {
         socket.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         BOOL on = TRUE;
         socket.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
         zo::SOCKADDR at;
-        at.SetIp(zo::IP(htonl(INADDR_ANY)));
-        at.SetPortW(proto::kToolPort);
+        at.SetIp(zo::IP(address));
+        at.SetPortW(port);
         bound = socket.Bind(at);
     }
     ~ToolPort() {
@@ -86,15 +87,39 @@ private:
 
 // A reply read as the tool reads it.
 struct Read {
+    explicit Read(const std::string& bytes) {
+        zo::String text;
+        proto::DecodeDatagram(bytes.data(), static_cast<int>(bytes.size()), text);
+        parsed = proto::ParseReport(text, report);
+        if (parsed) proto::ReadReport(report, record);
+    }
     bool parsed = false;
     zo::Json report;
     ModleParam record;
 };
-void ReadReply(const std::string& bytes, Read& out) {
-    zo::String text;
-    proto::DecodeDatagram(bytes.data(), static_cast<int>(bytes.size()), text);
-    out.parsed = proto::ParseReport(text, out.report);
-    if (out.parsed) proto::ReadReport(out.report, out.record);
+
+bool FromToolPort(const std::string& sender) {
+    return sender.size() > 5 && sender.compare(sender.size() - 5, 5, ":6643") == 0;
+}
+
+// The macs of the next n replies (fewer when they stop coming), sorted.
+std::vector<std::wstring> Macs(ToolPort& tool, size_t n) {
+    std::vector<std::wstring> macs;
+    std::string reply;
+    while (macs.size() < n && tool.Next(reply, kReplyMs)) macs.push_back(Text(Read(reply).record.mac));
+    std::sort(macs.begin(), macs.end());
+    return macs;
+}
+
+// A save of module k's own mac with these settings.
+std::string WriteRequest(int k, const wchar_t* port) {
+    std::wstring mac = ModuleMac(k);
+    proto::SettingsTexts texts = {L"57600", L"198.51.100.77", port, L"车间", L"new/pass", mac.c_str()};
+    zo::String settings;
+    proto::BuildSettings(texts, settings);
+    zo::Memory<char> bytes;
+    int n = proto::BuildWriteRequest(settings, bytes);
+    return n > 0 ? std::string(bytes.data, static_cast<size_t>(n)) : std::string();
 }
 
 std::vector<std::wstring> ApNames(const std::string& bytes) {
@@ -105,7 +130,7 @@ std::vector<std::wstring> ApNames(const std::string& bytes) {
                           static_cast<int>(bytes.size()) - proto::kApListPrefixLength, text);
     zo::StringList list;
     proto::AccessPointNames(text.Handle(), list);
-    for (unsigned i = 0; i < list.Count(); ++i) names.push_back(list[i].Handle() ? list[i].Handle() : L"");
+    for (unsigned i = 0; i < list.Count(); ++i) names.push_back(Text(list[i]));
     return names;
 }
 
@@ -117,27 +142,32 @@ std::vector<std::wstring> ApNames(const std::string& bytes) {
     tool.Send(ModuleAddress(k), request);
     if (!sim.WaitForRecords(before)) return ::testing::AssertionFailure() << "the request was not logged";
     std::string reply = tool.Ask(ModuleAddress(0), proto::kReadRequest);
-    Read r;
-    ReadReply(reply, r);
+    Read r(reply);
     if (!r.parsed || r.record.mac != ModuleMac(0).c_str())
         return ::testing::AssertionFailure() << "first came: " << reply;
     if (tool.Next(reply, 0)) return ::testing::AssertionFailure() << "an answer came: " << reply;
     return ::testing::AssertionSuccess();
 }
 
-TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
-    ZO_REQUIRE_TEST_NETWORK();
+// Both ends of every exchange, inside the private network.
+class ModuleSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZO_REQUIRE_TEST_NETWORK();
+        ASSERT_TRUE(tool.Bound());
+    }
     ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
     zotest::Simulator sim;
+};
+
+TEST_F(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
     ASSERT_TRUE(sim.Start(L"--modules 3"));
     std::vector<std::pair<int, std::string>> sent;
 
     for (int i = 0; i < 3; ++i) {
         std::string reply = tool.Ask(ModuleAddress(i), proto::kReadRequest);
         sent.push_back({i, proto::kReadRequest});
-        Read r;
-        ReadReply(reply, r);
+        Read r(reply);
         ASSERT_TRUE(r.parsed) << "module " << i << ": " << reply;
         EXPECT_EQ(ModuleMac(i), Text(r.record.mac));
         EXPECT_EQ(ModuleAddress(i).ToLong(), r.record.ether_ip.ToLong()) << i;
@@ -148,36 +178,25 @@ TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
     }
 
     // A request from another port is answered at the tool's port all the same.
-    zo::Socket elsewhere;
-    ASSERT_TRUE(elsewhere.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-    zo::SOCKADDR module1;
-    module1.SetIp(ModuleAddress(1));
-    module1.SetPortW(proto::kModulePort);
-    elsewhere.SendTo(proto::kReadRequest, 19, 0, module1, zo::SOCKADDR::Size());
+    {
+        ToolPort elsewhere("0.0.0.0", 0);
+        ASSERT_TRUE(elsewhere.Bound());
+        elsewhere.Send(ModuleAddress(1), proto::kReadRequest);
+    }
     sent.push_back({1, proto::kReadRequest});
     std::string reply;
-    Read fromElsewhere;
     EXPECT_TRUE(tool.Next(reply, kReplyMs));
-    elsewhere.Close();
-    ReadReply(reply, fromElsewhere);
-    EXPECT_EQ(ModuleMac(1), Text(fromElsewhere.record.mac)) << reply;
+    EXPECT_EQ(ModuleMac(1), Text(Read(reply).record.mac)) << reply;
 
     std::string list = tool.Ask(ModuleAddress(1), proto::kApListRequest);
     sent.push_back({1, proto::kApListRequest});
     EXPECT_EQ((std::vector<std::wstring>{L"办公室", L"Workshop-2G", L"Guest"}), ApNames(list)) << list;
 
-    std::wstring mac = ModuleMac(2);
-    proto::SettingsTexts texts = {L"57600", L"198.51.100.77", L"9000", L"车间", L"new/pass", mac.c_str()};
-    zo::String settings;
-    proto::BuildSettings(texts, settings);
-    zo::Memory<char> bytes;
-    int n = proto::BuildWriteRequest(settings, bytes);
-    ASSERT_GT(n, 0);
-    std::string write(bytes.data, static_cast<size_t>(n));
-    Read changed, after;
-    ReadReply(tool.Ask(ModuleAddress(2), write), changed);
+    std::string write = WriteRequest(2, L"9000");
+    ASSERT_FALSE(write.empty());
+    Read changed(tool.Ask(ModuleAddress(2), write));
     sent.push_back({2, write});
-    ReadReply(tool.Ask(ModuleAddress(2), proto::kReadRequest), after);
+    Read after(tool.Ask(ModuleAddress(2), proto::kReadRequest));
     sent.push_back({2, proto::kReadRequest});
     const wchar_t* expected = L"57600|198.51.100.77|9000|车间|new/pass";
     for (Read* r : {&changed, &after}) {
@@ -186,7 +205,7 @@ TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
                            std::to_wstring(r->record.serv_port) + L"|" + Text(r->record.ap_ssid) + L"|" +
                            Text(r->record.ap_pass);
         EXPECT_EQ(expected, got);
-        EXPECT_EQ(mac, Text(r->record.mac));
+        EXPECT_EQ(ModuleMac(2), Text(r->record.mac));
     }
 
     for (const char* other : {"hello", "get_net_modle_param\n", "get_net_modle_para"}) {
@@ -200,31 +219,18 @@ TEST(ModuleSimulator, AnswersAsModulesAndLogsEveryByte) {
     for (size_t i = 0; i < log.size(); ++i) {
         EXPECT_EQ(sent[i].first, log[i].module) << i;
         EXPECT_EQ(sent[i].second, log[i].bytes) << i;
-        bool toolPort = log[i].sender.size() > 5 && log[i].sender.substr(log[i].sender.size() - 5) == ":6643";
-        EXPECT_EQ(i != 3, toolPort) << i << ": " << log[i].sender;   // the fourth left from another port
+        EXPECT_EQ(i != 3, FromToolPort(log[i].sender)) << i << ": " << log[i].sender;   // the fourth left from another port
     }
 }
 
 // A sweep also reaches the tool host's own address, where no module is: the
 // wildcard socket takes that datagram, before the broadcast, and drops it.
-TEST(ModuleSimulator, EveryModuleAnswersABroadcastAndNoneTheHostsOwnAddress) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
+TEST_F(ModuleSimulator, EveryModuleAnswersABroadcastAndNoneTheHostsOwnAddress) {
     ASSERT_TRUE(sim.Start(L"--modules 4"));
     tool.Send(zo::IP("198.51.100.10"), proto::kReadRequest);
     tool.Send(zo::IP("255.255.255.255"), proto::kReadRequest);
-    std::vector<std::wstring> macs;
+    EXPECT_EQ((std::vector<std::wstring>{ModuleMac(0), ModuleMac(1), ModuleMac(2), ModuleMac(3)}), Macs(tool, 4));
     std::string reply;
-    while (macs.size() < 4 && tool.Next(reply, kReplyMs)) {
-        Read r;
-        ReadReply(reply, r);
-        ASSERT_TRUE(r.parsed) << reply;
-        macs.push_back(Text(r.record.mac));
-    }
-    std::sort(macs.begin(), macs.end());
-    EXPECT_EQ((std::vector<std::wstring>{ModuleMac(0), ModuleMac(1), ModuleMac(2), ModuleMac(3)}), macs);
     EXPECT_FALSE(tool.Next(reply, 0)) << "one answer too many: " << reply;
     std::vector<simlog::Record> log = sim.Log();
     ASSERT_EQ(1u, log.size());
@@ -232,69 +238,48 @@ TEST(ModuleSimulator, EveryModuleAnswersABroadcastAndNoneTheHostsOwnAddress) {
     EXPECT_EQ(proto::kReadRequest, log[0].bytes);
 }
 
+const std::string kUtf8Name = "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4";   // 办公室
+
 // One module per switch; module 0 behaves.
-TEST(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
+TEST_F(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
     ASSERT_TRUE(sim.Start(L"--modules 8 --no-mac 1 --same-mac 2 --garbage 3 --truncated 4 --silent 5 --utf8 6 "
                           L"--late 7:1000"));
-    const std::string utf8Name = "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4";   // 办公室
     struct Row {
         const char* name;
         int module;
         const char* request;
-        // Empty when the reply is as the switch says, else what is wrong.
-        std::string (*wrong)(const std::string& reply, const Read& read, const std::string& utf8Name);
+        bool (*asSaid)(const std::string& reply, const Read& read);
     } rows[] = {
         {"--no-mac", 1, proto::kReadRequest,
-         [](const std::string& reply, const Read& r, const std::string&) {
-             return r.parsed && !r.report.FindProperty(L"mac") && r.record.ether_ip == ModuleAddress(1)
-                        ? std::string()
-                        : reply;
+         [](const std::string&, const Read& r) {
+             return r.parsed && !r.report.FindProperty(L"mac") && r.record.ether_ip == ModuleAddress(1);
          }},
         {"--same-mac", 2, proto::kReadRequest,
-         [](const std::string& reply, const Read& r, const std::string&) {
-             return r.parsed && r.record.mac == ModuleMac(0).c_str() && r.record.ether_ip == ModuleAddress(2)
-                        ? std::string()
-                        : reply;
+         [](const std::string&, const Read& r) {
+             return r.parsed && r.record.mac == ModuleMac(0).c_str() && r.record.ether_ip == ModuleAddress(2);
          }},
         {"--garbage report", 3, proto::kReadRequest,
-         [](const std::string& reply, const Read& r, const std::string&) {
-             return !reply.empty() && !r.parsed ? std::string() : "empty or JSON: " + reply;
-         }},
+         [](const std::string& reply, const Read& r) { return !reply.empty() && !r.parsed; }},
         {"--garbage list", 3, proto::kApListRequest,
-         [](const std::string& reply, const Read& r, const std::string&) {
-             return !reply.empty() && !r.parsed && ApNames(reply).empty() ? std::string() : "a list: " + reply;
-         }},
+         [](const std::string& reply, const Read& r) { return !reply.empty() && !r.parsed && ApNames(reply).empty(); }},
         {"--truncated", 4, proto::kReadRequest,
-         [](const std::string& reply, const Read& r, const std::string&) {
-             return reply.compare(0, 8, "{\"mac\":\"") == 0 && !r.parsed ? std::string() : reply;
-         }},
-        {"--truncated list", 4, proto::kApListRequest,
-         [](const std::string& reply, const Read&, const std::string&) {
-             return ApNames(reply).size() == 3 ? std::string() : "the list is cut: " + reply;
-         }},
+         [](const std::string& reply, const Read& r) { return reply.compare(0, 8, "{\"mac\":\"") == 0 && !r.parsed; }},
+        {"--truncated list: the list is whole", 4, proto::kApListRequest,
+         [](const std::string& reply, const Read&) { return ApNames(reply).size() == 3; }},
         {"--utf8 report", 6, proto::kReadRequest,
-         [](const std::string& reply, const Read& r, const std::string& name) {
-             return reply.find("\"ap_ssid\":\"" + name + "\"") != std::string::npos && r.parsed &&
-                            r.record.mac == ModuleMac(6).c_str() && r.record.ap_ssid.Length() == 5
-                        ? std::string()
-                        : reply;
+         [](const std::string& reply, const Read& r) {
+             return reply.find("\"ap_ssid\":\"" + kUtf8Name + "\"") != std::string::npos && r.parsed &&
+                    r.record.mac == ModuleMac(6).c_str() && r.record.ap_ssid.Length() == 5;
          }},
         {"--utf8 list", 6, proto::kApListRequest,
-         [](const std::string& reply, const Read&, const std::string& name) {
-             return reply.compare(0, 7 + name.size() + 1, "+CWLAP:" + name + "\n") == 0 && ApNames(reply).size() == 3
-                        ? std::string()
-                        : reply;
+         [](const std::string& reply, const Read&) {
+             return reply.compare(0, 8 + kUtf8Name.size(), "+CWLAP:" + kUtf8Name + "\n") == 0 &&
+                    ApNames(reply).size() == 3;
          }},
     };
     for (const Row& row : rows) {
         std::string reply = tool.Ask(ModuleAddress(row.module), row.request);
-        Read r;
-        ReadReply(reply, r);
-        EXPECT_EQ("", row.wrong(reply, r, utf8Name)) << row.name;
+        EXPECT_TRUE(row.asSaid(reply, Read(reply))) << row.name << ": " << reply;
     }
 
     EXPECT_TRUE(Unanswered(tool, sim, 5, proto::kReadRequest)) << "--silent";
@@ -309,31 +294,13 @@ TEST(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
     ASSERT_TRUE(tool.Next(first, kReplyMs));
     ASSERT_TRUE(tool.Next(second, kReplyMs));
     DWORD late = GetTickCount() - asked;
-    Read a, b;
-    ReadReply(first, a);
-    ReadReply(second, b);
-    EXPECT_EQ(ModuleMac(0), Text(a.record.mac)) << "--late held up another module";
-    EXPECT_EQ(ModuleMac(7), Text(b.record.mac));
+    EXPECT_EQ(ModuleMac(0), Text(Read(first).record.mac)) << "--late held up another module";
+    EXPECT_EQ(ModuleMac(7), Text(Read(second).record.mac));
     EXPECT_GE(late, 1000u - 20u) << "--late answered early";
 }
 
-// A save of module k's own mac with these settings.
-std::string WriteRequest(int k, const wchar_t* port) {
-    std::wstring mac = ModuleMac(k);
-    proto::SettingsTexts texts = {L"57600", L"198.51.100.77", port, L"车间", L"new/pass", mac.c_str()};
-    zo::String settings;
-    proto::BuildSettings(texts, settings);
-    zo::Memory<char> bytes;
-    int n = proto::BuildWriteRequest(settings, bytes);
-    return n > 0 ? std::string(bytes.data, static_cast<size_t>(n)) : std::string();
-}
-
 // Each row's save changes the server port to 9000 + its module.
-TEST(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
+TEST_F(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
     ASSERT_TRUE(sim.Start(L"--modules 3 --ignore-writes 1 --restart-after-save 2:1500"));
     struct Row {
         const char* name;
@@ -354,12 +321,10 @@ TEST(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
         ASSERT_FALSE(write.empty());
         DWORD saved = GetTickCount();
         if (row.saveAnswered) {
-            Read r;
-            ReadReply(tool.Ask(ModuleAddress(row.module), write), r);
+            Read r(tool.Ask(ModuleAddress(row.module), write));
             ASSERT_TRUE(r.parsed);
             EXPECT_EQ(row.takes ? newPort : oldPort, r.record.serv_port) << "the answer to the save";
         } else {
-            saved = GetTickCount();
             EXPECT_TRUE(Unanswered(tool, sim, row.module, write)) << "the save";
         }
         if (row.restartMs) {
@@ -370,7 +335,6 @@ TEST(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
             })) << "the log does not show the read as unanswered while restarting";
         }
         // Reads until one is answered; a restart ends within its time.
-        Read after;
         std::string reply;
         DWORD until = GetTickCount() + row.restartMs + 3000;
         while (!reply.size() && static_cast<int>(until - GetTickCount()) > 0) {
@@ -378,7 +342,7 @@ TEST(ModuleSimulator, IgnoredAndRestartingSavesBehaveAsTheirSwitchesSay) {
             tool.Next(reply, 100);
         }
         DWORD silentFor = GetTickCount() - saved;
-        ReadReply(reply, after);
+        Read after(reply);
         ASSERT_TRUE(after.parsed) << reply;
         EXPECT_EQ(row.takes ? newPort : oldPort, after.record.serv_port) << "a read after the save";
         EXPECT_EQ(ModuleMac(row.module), Text(after.record.mac));
@@ -406,8 +370,7 @@ char Exchange(ToolPort& tool, zotest::Simulator& sim, int k) {
     };
     if (!zotest::WaitUntil([&] { return tool.Next(reply, 0) || lostOne(); }, kReplyMs)) return '?';
     if (!reply.empty()) {
-        Read r;
-        ReadReply(reply, r);
+        Read r(reply);
         return r.parsed && r.record.mac == ModuleMac(k).c_str() ? 'r' : '?';
     }
     for (size_t i = before; i < log.size(); ++i) {
@@ -415,25 +378,20 @@ char Exchange(ToolPort& tool, zotest::Simulator& sim, int k) {
         if (rec.event.empty()) continue;
         if (rec.module != k) return '?';
         if (rec.event == simlog::kLostRequest && rec.bytes == proto::kReadRequest) return 'q';
-        Read r;
-        ReadReply(rec.bytes, r);
-        bool toTool = rec.sender.size() > 5 && rec.sender.substr(rec.sender.size() - 5) == ":6643";
-        if (rec.event == simlog::kLostReply && toTool && r.parsed && r.record.mac == ModuleMac(k).c_str()) return 'p';
+        Read r(rec.bytes);
+        if (rec.event == simlog::kLostReply && FromToolPort(rec.sender) && r.parsed && r.record.mac == ModuleMac(k).c_str()) return 'p';
         return '?';
     }
     return '?';
 }
 
-TEST(ModuleSimulator, LossesFollowTheSeedAndAreLoggedAsSuch) {
-    ZO_REQUIRE_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
+TEST_F(ModuleSimulator, LossesFollowTheSeedAndAreLoggedAsSuch) {
     // 60 reads of each of 4 modules, in turn, with 30 % lost each way.
     auto outcomes = [&](const wchar_t* seed) {
-        zotest::Simulator sim;
+        zotest::Simulator lossy;
         std::string out;
-        if (!sim.Start(std::wstring(L"--modules 4 --drop 30 --seed ") + seed)) return out;
-        for (int n = 0; n < 240; ++n) out += Exchange(tool, sim, n % 4);
+        if (!lossy.Start(std::wstring(L"--modules 4 --drop 30 --seed ") + seed)) return out;
+        for (int n = 0; n < 240; ++n) out += Exchange(tool, lossy, n % 4);
         return out;
     };
     std::string first = outcomes(L"7"), again = outcomes(L"7"), other = outcomes(L"8");
@@ -451,11 +409,8 @@ TEST(ModuleSimulator, LossesFollowTheSeedAndAreLoggedAsSuch) {
 
 // Modules 2 and 3 are on the second adapter's network, numbered after the
 // first network's.
-TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNetwork) {
+TEST_F(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNetwork) {
     ZO_REQUIRE_SECOND_TEST_NETWORK();
-    ToolPort tool;
-    ASSERT_TRUE(tool.Bound());
-    zotest::Simulator sim;
     ASSERT_TRUE(sim.Start(L"--modules 2 --second-modules 2"));
     struct Unicast {
         zo::IP address;
@@ -468,8 +423,7 @@ TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNet
     };
     for (const Unicast& u : unicasts) {
         std::string reply = tool.Ask(u.address, proto::kReadRequest);
-        Read r;
-        ReadReply(reply, r);
+        Read r(reply);
         ASSERT_TRUE(r.parsed) << u.module << ": " << reply;
         EXPECT_EQ(ModuleMac(u.module), Text(r.record.mac));
         EXPECT_EQ(u.address.ToLong(), r.record.ether_ip.ToLong()) << u.module;
@@ -488,30 +442,13 @@ TEST(ModuleSimulator, SecondNetworkModulesAnswerThereAndBroadcastsStayOnTheirNet
     for (const Broadcast& b : broadcasts) {
         std::string name = std::string(b.to) + " from " + (b.from ? b.from : "the tool's port");
         if (b.from) {
-            zo::Socket bound;
-            ASSERT_TRUE(bound.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-            BOOL on = TRUE;
-            bound.SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
-            zo::SOCKADDR at, to;
-            at.SetIp(zo::IP(b.from));
-            at.SetPortW(0);
-            ASSERT_TRUE(bound.Bind(at)) << name;
-            to.SetIp(zo::IP(htonl(INADDR_BROADCAST)));
-            to.SetPortW(proto::kModulePort);
-            bound.SendTo(proto::kReadRequest, 19, 0, to, zo::SOCKADDR::Size());
-            bound.Close();
+            ToolPort bound(b.from, 0);
+            ASSERT_TRUE(bound.Bound()) << name;
+            bound.Send(zo::IP(htonl(INADDR_BROADCAST)), proto::kReadRequest);
         } else {
             tool.Send(zo::IP(b.to), proto::kReadRequest);
         }
-        std::vector<std::wstring> macs;
-        std::string reply;
-        while (macs.size() < b.macs.size() && tool.Next(reply, kReplyMs)) {
-            Read r;
-            ReadReply(reply, r);
-            macs.push_back(Text(r.record.mac));
-        }
-        std::sort(macs.begin(), macs.end());
-        EXPECT_EQ(b.macs, macs) << name;
+        EXPECT_EQ(b.macs, Macs(tool, b.macs.size())) << name;
         // Every module that takes a broadcast answers before the next request is read.
         EXPECT_TRUE(Unanswered(tool, sim, 1, "no request")) << name << ": one answer too many";
     }

@@ -130,11 +130,9 @@ TEST_F(Manifest, AsksForCommonControls6AndTheCallersRights) {
 
     std::string controls = ElementWith(xml, "assemblyIdentity", "\"Microsoft.Windows.Common-Controls\"");
     ASSERT_FALSE(controls.empty()) << xml;
-    EXPECT_NE(std::string::npos, controls.find("type=\"win32\"")) << controls;
-    EXPECT_NE(std::string::npos, controls.find("version=\"6.0.0.0\"")) << controls;
-    EXPECT_NE(std::string::npos, controls.find("processorArchitecture=\"*\"")) << controls;
-    EXPECT_NE(std::string::npos, controls.find("publicKeyToken=\"6595b64144ccf1df\"")) << controls;
-    EXPECT_NE(std::string::npos, controls.find("language=\"*\"")) << controls;
+    for (const char* attribute : {"type=\"win32\"", "version=\"6.0.0.0\"", "processorArchitecture=\"*\"",
+                                  "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\""})
+        EXPECT_NE(std::string::npos, controls.find(attribute)) << controls;
     EXPECT_NE(std::string::npos, xml.find("<dependentAssembly>")) << xml;
 
     std::string level = ElementWith(xml, "requestedExecutionLevel", "level=");
@@ -221,14 +219,19 @@ TEST_F(Version, NamesTheProductAndCarriesTheVersionOfResourceH) {
 
     const std::wstring number = std::to_wstring(APP_VERSION_MAJOR) + L"." + std::to_wstring(APP_VERSION_MINOR) +
                                 L"." + std::to_wstring(APP_VERSION_PATCH) + L"." + std::to_wstring(APP_VERSION_BUILD);
-    EXPECT_EQ(L"网络模块设置工具", Text(block.data(), table + std::wstring(L"ProductName")));
-    EXPECT_EQ(L"网络模块设置工具", Text(block.data(), table + std::wstring(L"FileDescription")));
-    EXPECT_EQ(number, Text(block.data(), table + std::wstring(L"FileVersion")));
-    EXPECT_EQ(number, Text(block.data(), table + std::wstring(L"ProductVersion")));
-    EXPECT_EQ(L"ModuleTool.exe", Text(block.data(), table + std::wstring(L"OriginalFilename")));
-    EXPECT_EQ(L"ModuleTool.exe", Text(block.data(), table + std::wstring(L"InternalName")));
-    EXPECT_FALSE(Text(block.data(), table + std::wstring(L"CompanyName")).empty());
-    EXPECT_FALSE(Text(block.data(), table + std::wstring(L"LegalCopyright")).empty());
+    const struct {
+        const wchar_t* name;
+        std::wstring text;   // empty: any but none
+    } strings[] = {
+        {L"ProductName", L"网络模块设置工具"},    {L"FileDescription", L"网络模块设置工具"},
+        {L"FileVersion", number},               {L"ProductVersion", number},
+        {L"OriginalFilename", L"ModuleTool.exe"}, {L"InternalName", L"ModuleTool.exe"},
+        {L"CompanyName", L""},                  {L"LegalCopyright", L""},
+    };
+    for (const auto& s : strings) {
+        std::wstring got = Text(block.data(), table + std::wstring(s.name));
+        EXPECT_TRUE(s.text.empty() ? !got.empty() : got == s.text) << s.name << " = " << got;
+    }
 }
 
 } // namespace

@@ -15,8 +15,8 @@
 #include "net/Socket.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/ToolSide.h"
 #include "support/Wait.h"
-#include "support/Winsock.h"
 
 #include <tlhelp32.h>
 
@@ -38,11 +38,6 @@ unsigned Running(const wchar_t* image) {
         if (_wcsicmp(e.szExeFile, image) == 0) ++n;
     CloseHandle(snap);
     return n;
-}
-
-// "private N working N" from the driver's mem step.
-bool ReadMemory(const std::string& text, unsigned long long& privateBytes, unsigned long long& working) {
-    return sscanf(text.c_str(), "private %llu working %llu", &privateBytes, &working) == 2;
 }
 
 // The hostile datagrams, k = 0 .. kHostile - 1: every even one a report of
@@ -119,8 +114,8 @@ TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsThePro
     ASSERT_TRUE(tool.Start(kToolTitle));
     std::string out;
     ASSERT_TRUE(Drive(L"set Edit:3 198.51.100.101 click Button:6 count ComboBox:0 1 5000 mem", out)) << out;
-    unsigned long long privateBefore = 0, workingBefore = 0, privateAfter = 0;
-    ASSERT_TRUE(ReadMemory(out.substr(out.find("private")), privateBefore, workingBefore)) << out;
+    unsigned long long working[3] = {};
+    ASSERT_TRUE(zotest::ReadWorkingSet(out, working[0])) << out;
     size_t requestsBefore = sim.Log().size();
 
     zotest::Winsock ws;
@@ -129,13 +124,10 @@ TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsThePro
     const DWORD kFloodMs = 12000;
     // One flood while the driver chooses and clicks; the same flood twice
     // shows whether what the program keeps grows with what it is sent.
-    unsigned long long working[3] = {workingBefore, 0, 0};
     for (int round = 1; round <= 2; ++round) {
         std::atomic<int> sent{0};
         std::thread flood([&] {
-            zo::SOCKADDR to;
-            to.SetIp(zo::IP("127.0.0.1"));
-            to.SetPortW(6643);
+            zo::SOCKADDR to = zotest::ToolOnLoopback();
             unsigned seed = 2463534242u;
             DWORD start = GetTickCount();
             for (int k = 0; k < kHostile; ++k) {
@@ -152,18 +144,16 @@ TEST_F(Robustness, AFloodOfHostileDatagramsNeitherCrashesNorStallsNorGrowsThePro
         ASSERT_TRUE(churned) << churn;
         ASSERT_EQ(WaitForSingleObject(tool.process, 0), WAIT_TIMEOUT) << "the program ended during the flood";
         ASSERT_TRUE(Drive(L"mem", out)) << out;
-        ASSERT_TRUE(ReadMemory(out, privateAfter, working[round])) << out;
-
-        unsigned worst = 0, choices = 0, clicks = 0;
-        ASSERT_EQ(sscanf(churn.c_str(), "worst answer %u ms, %u choices, %u clicks", &worst, &choices, &clicks), 3)
-            << churn;
+        ASSERT_TRUE(zotest::ReadWorkingSet(out, working[round])) << out;
+        zotest::Churn c;
+        ASSERT_TRUE(zotest::ReadChurn(churn, c)) << churn;
         printf("flood %d: %d hostile datagrams sent; driver: %s", round, sent.load(), churn.c_str());
         EXPECT_EQ(sent.load(), kHostile);
-        EXPECT_LT(worst, 100u) << "the window answered too slowly";
-        EXPECT_GT(clicks, 0u);
+        EXPECT_LT(c.worst, 100u) << "the window answered too slowly";
+        EXPECT_GT(c.clicks, 0u);
         // Every click took effect: each sent the module one read request.
-        EXPECT_TRUE(sim.WaitForRecords(requestsBefore + clicks - 1)) << "clicks " << clicks;
-        EXPECT_EQ(sim.Log().size(), requestsBefore + clicks);
+        EXPECT_TRUE(sim.WaitForRecords(requestsBefore + c.clicks - 1)) << "clicks " << c.clicks;
+        EXPECT_EQ(sim.Log().size(), requestsBefore + c.clicks);
         requestsBefore = sim.Log().size();
     }
     closesocket(s);

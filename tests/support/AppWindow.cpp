@@ -7,15 +7,18 @@ namespace apptest {
 HWND ShowFrame(MainFrm& frame, int clientWidth, int clientHeight) {
     HWND h = frame.Create(nullptr);
     if (!h) return nullptr;
-    if (clientWidth > 0) {
-        RECT r = {0, 0, clientWidth, clientHeight};
-        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
-        SetWindowPos(h, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    if (clientWidth > 0) SetClientSize(h, clientWidth, clientHeight);
     ShowWindow(h, SW_SHOWNOACTIVATE);
     zotest::PumpMessages();
     return h;
+}
+
+void SetClientSize(HWND h, int width, int height) {
+    RECT r = {0, 0, width, height};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
+    SetWindowPos(h, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    zotest::PumpMessages();
 }
 
 void Inject(MainFrm& frame, const std::string& bytes, const char* sender) {

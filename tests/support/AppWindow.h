@@ -17,6 +17,8 @@ using zotest::TraceSink;
 // Makes and shows the frame's window (no quit on destruction, so one test
 // program can make many); null on failure.
 HWND ShowFrame(MainFrm& frame, int clientWidth = 0, int clientHeight = 0);
+// Sizes a window so that its client area is width x height, and pumps.
+void SetClientSize(HWND h, int width, int height);
 
 // Hands bytes to the frame as the receive thread would, from sender.
 void Inject(MainFrm& frame, const std::string& bytes, const char* sender = "198.51.100.101");

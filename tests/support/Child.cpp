@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "support/Wait.h"
+
 namespace zotest {
 
 static std::map<std::string, ChildRole>& Roles() {
@@ -108,14 +110,9 @@ static BOOL CALLBACK FindBox(HWND wnd, LPARAM param) {
 }
 
 HWND WaitForMessageBox(DWORD pid, const wchar_t* caption, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        BoxSearch s = {pid, caption, nullptr};
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
-        if (s.found) return s.found;
-        if (GetTickCount() - start >= ms) return nullptr;
-        Sleep(5);
-    }
+    BoxSearch s = {pid, caption, nullptr};
+    WaitUntil([&] { return EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s)), s.found != nullptr; }, ms);
+    return s.found;
 }
 
 std::wstring MessageBoxText(HWND box) {
