@@ -37,7 +37,7 @@ inline std::wstring WriteTemp(const wchar_t* name, const std::string& bytes) {
     return path;
 }
 
-inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
+inline CliResult RunCliOnce(const std::wstring& args, DWORD ms) {
     CliResult r;
     std::wstring outPath = TempPath(L"out.txt"), errPath = TempPath(L"err.txt");
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
@@ -63,6 +63,12 @@ inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
     r.err = ReadAll(errPath);
     DeleteFileW(outPath.c_str());
     DeleteFileW(errPath.c_str());
+    return r;
+}
+
+inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
+    CliResult r = RunCliOnce(args, ms);
+    if (r.out.empty() && r.err.empty() && zotest::FailedToStart(r.code, L"ModuleCli.exe")) r = RunCliOnce(args, ms);
     return r;
 }
 

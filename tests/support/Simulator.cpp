@@ -11,7 +11,7 @@ Program::~Program() {
 }
 
 bool Program::Start(const wchar_t* title) {
-    process = StartProgram(BesideMe(exe), L"", DETACHED_PROCESS);
+    const std::wstring path = BesideMe(exe);
     auto find = [&]() -> HWND {
         for (HWND h = FindWindowW(nullptr, title); h; h = FindWindowExW(nullptr, h, nullptr, title)) {
             DWORD pid = 0;
@@ -20,9 +20,23 @@ bool Program::Start(const wchar_t* title) {
         }
         return nullptr;
     };
-    DWORD_PTR r;
-    return process && WaitUntil([&] { return (window = find()) != nullptr; }, 15000) &&
-           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        process = StartProgram(path, L"", DETACHED_PROCESS);
+        if (!process) return false;
+        bool ended = false;
+        if (WaitUntil([&] {
+                ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+                return ended || (window = find()) != nullptr;
+            }, 15000) && !ended) {
+            DWORD_PTR r;
+            return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r) != 0;
+        }
+        DWORD code = STILL_ACTIVE;
+        if (!ended || !GetExitCodeProcess(process, &code) || attempt > 0 || !FailedToStart(code, path)) return false;
+        CloseHandle(process);
+        process = nullptr;
+    }
+    return false;
 }
 
 DWORD Program::Close(DWORD ms, double* took) {
@@ -37,11 +51,14 @@ DWORD Program::Close(DWORD ms, double* took) {
     return code;
 }
 
-bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
+namespace {
+
+// One run of the driver: its exit code (1 when it could not be started).
+DWORD DriveOnce(const std::wstring& steps, std::string& out, const wchar_t* title) {
     out.clear();
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return false;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return 1;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     std::wstring path = BesideMe(L"ui_driver.exe");
     std::wstring line = L"\"" + path + L"\" window " + title + L" 15000 " + steps;
@@ -67,6 +84,14 @@ bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
         CloseHandle(pi.hThread);
     }
     CloseHandle(readEnd);
+    return code;
+}
+
+} // namespace
+
+bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
+    DWORD code = DriveOnce(steps, out, title);
+    if (out.empty() && FailedToStart(code, L"ui_driver.exe")) code = DriveOnce(steps, out, title);
     return code == 0;
 }
 
@@ -79,14 +104,23 @@ bool Simulator::Start(const std::wstring& args, bool log) {
     logPath = folder + L"\\sim.log";
     readyPath = folder + L"\\ready";
     stopPath = folder + L"\\stop";
-    process = StartProgram(BesideMe(L"module_sim.exe"),
-                           (log ? L"--log \"" + logPath + L"\" " : L"") + L"--ready \"" + readyPath + L"\" --stop \"" +
-                               stopPath + L"\" " + args);
-    if (!process) return false;
-    return WaitUntil([&] {
-        return GetFileAttributesW(readyPath.c_str()) != INVALID_FILE_ATTRIBUTES ||
-               WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-    }, 10000) && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    const std::wstring path = BesideMe(L"module_sim.exe");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        process = StartProgram(path, (log ? L"--log \"" + logPath + L"\" " : L"") + L"--ready \"" + readyPath +
+                                         L"\" --stop \"" + stopPath + L"\" " + args);
+        if (!process) return false;
+        bool ended = !WaitUntil([&] {
+            return GetFileAttributesW(readyPath.c_str()) != INVALID_FILE_ATTRIBUTES ||
+                   WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        }, 10000) || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        if (!ended) return true;
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process, &code);
+        if (attempt > 0 || !FailedToStart(code, path)) return false;
+        CloseHandle(process);
+        process = nullptr;
+    }
+    return false;
 }
 
 void Simulator::Stop() {
