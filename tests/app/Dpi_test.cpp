@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "data/ConfigTestFiles.h"
 #include "support/AppWindow.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
@@ -60,16 +61,24 @@ Shot Measure(HWND window) {
     return s;
 }
 
-// Starts the program with no saved place under the prefix's present DPI.
+// Starts the program with no saved place under the prefix's present DPI; a
+// place file already there is kept aside and put back.
 bool MeasureProgram(Shot& shot) {
-    std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
+    const std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
+    const bool existed = configtest::Exists(config);
+    const std::string kept = configtest::ReadBytes(config);
     DeleteFileW(config.c_str());
-    zotest::Program tool;
-    if (!tool.Start()) return false;
-    shot = Measure(tool.window);
-    bool closed = tool.Close(5000) == 0;
+    bool measured = false;
+    {
+        zotest::Program tool;
+        if (tool.Start()) {
+            shot = Measure(tool.window);
+            measured = tool.Close(5000) == 0;
+        }
+    }
     DeleteFileW(config.c_str());
-    return closed;
+    if (existed) configtest::WriteBytes(config, kept);
+    return measured;
 }
 
 bool IsCombo(const Control& c) { return _wcsicmp(c.className.c_str(), L"ComboBox") == 0; }
