@@ -64,21 +64,11 @@ Shot Measure(HWND window) {
 // Starts the program with no saved place under the prefix's present DPI; a
 // place file already there is kept aside and put back.
 bool MeasureProgram(Shot& shot) {
-    const std::wstring config = zotest::BesideMe(L"ModuleTool.Json");
-    const bool existed = configtest::Exists(config);
-    const std::string kept = configtest::ReadBytes(config);
-    DeleteFileW(config.c_str());
-    bool measured = false;
-    {
-        zotest::Program tool;
-        if (tool.Start()) {
-            shot = Measure(tool.window);
-            measured = tool.Close(5000) == 0;
-        }
-    }
-    DeleteFileW(config.c_str());
-    if (existed) configtest::WriteBytes(config, kept);
-    return measured;
+    const configtest::KeptAside config(zotest::BesideMe(L"ModuleTool.Json"));
+    zotest::Program tool;
+    if (!tool.Start()) return false;
+    shot = Measure(tool.window);
+    return tool.Close(5000) == 0;
 }
 
 bool IsCombo(const Control& c) { return _wcsicmp(c.className.c_str(), L"ComboBox") == 0; }

@@ -38,14 +38,7 @@ size_t Lines(const std::string& text) {
 // The program's position file, kept aside during a test and put back after.
 class PlaceFile {
 public:
-    PlaceFile() : path(zotest::BesideMe(L"ModuleTool.Json")), existed(configtest::Exists(path)),
-                  kept(configtest::ReadBytes(path)) {
-        DeleteFileW(path.c_str());
-    }
-    ~PlaceFile() {
-        DeleteFileW(path.c_str());
-        if (existed) configtest::WriteBytes(path, kept);
-    }
+    PlaceFile() : aside(zotest::BesideMe(L"ModuleTool.Json")), path(aside.path) {}
     bool Write(int left, int top, int right, int bottom) const {
         return configtest::WriteBytes(path, "{\"wndpos\":{\"main\":{\"left\":" + std::to_string(left) + ",\"top\":" +
                                                 std::to_string(top) + ",\"right\":" + std::to_string(right) +
@@ -63,11 +56,12 @@ public:
             if (entry) out += (out.empty() ? "" : " ") + std::to_string(entry->PropertyInt32(edge, -1));
         return out;
     }
-    const std::wstring path;
 
 private:
-    const bool existed;
-    const std::string kept;
+    configtest::KeptAside aside;
+
+public:
+    const std::wstring& path;
 };
 
 class FieldFaults : public ::testing::Test {

@@ -213,9 +213,8 @@ TEST_F(Robustness, StartAndCloseThirtyTimesHalfDuringASweepAsFastAsAMinimalProgr
 }
 
 TEST_F(Robustness, EveryKindOfDamagedConfigurationFileLetsTheProgramStartAndWork) {
-    const std::wstring path = zotest::BesideMe(L"ModuleTool.Json");
-    const bool existed = configtest::Exists(path);
-    const std::string kept = configtest::ReadBytes(path);
+    const configtest::KeptAside aside(zotest::BesideMe(L"ModuleTool.Json"));
+    const std::wstring& path = aside.path;
     std::string binary;
     for (int i = 0; i < 4096; ++i) binary += static_cast<char>(i * 7 + (i >> 8));
     const struct {
@@ -251,10 +250,5 @@ TEST_F(Robustness, EveryKindOfDamagedConfigurationFileLetsTheProgramStartAndWork
                           L"close 5000",
                           out));
         EXPECT_EQ(out, "5C:CF:7F:00:00:02\nexit code 0\n");
-    }
-    configtest::Walk(path, true);
-    DeleteFileW(path.c_str());
-    if (existed) {
-        EXPECT_TRUE(configtest::WriteBytes(path, kept));
     }
 }

@@ -92,7 +92,7 @@ TEST(ModuleCliModules, ApplyTakesTheGoodRowAndReportsEveryOther) {
     std::wstring file = WriteTemp(L"apply.csv",
                                   "\xEF\xBB\xBF"
                                   "mac,baud,port,ssid,ether_ip\r\n"
-                                  "5C:CF:7F:00:00:01,9600,,\"新,网\",1.2.3.4\r\n"
+                                  "5C:CF:7F:00:00:01,9600,,\"新,网\",203.0.113.34\r\n"
                                   "5C:CF:7F:00:00:02,fast,,,\r\n"
                                   "5C:CF:7F:00:09:99,9600,,,\r\n"
                                   "5C:CF:7F:00:00:01,1200,,,\r\n"

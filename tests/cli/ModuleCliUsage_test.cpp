@@ -29,7 +29,7 @@ TEST(ModuleCliUsage, UsageErrorsExitWith2AndHelpWith0EachSayingWhatItShould) {
         {L"scan --subnet 198.51.100.0/21", 2, "too large: at most 1022 hosts (/22)"},
         {L"scan --subnet 198.51.100.0/31", 2, "no hosts to sweep"},
         {L"scan --subnet 198.51.100.0", 2, "is not A.B.C.D/N"},
-        {L"scan --adapter 192.0.2.77", 2, "--adapter 192.0.2.77 is not an address of this computer"},
+        {L"scan --adapter 203.0.113.77", 2, "--adapter 203.0.113.77 is not an address of this computer"},
         {L"get", 2, "get takes one TARGET"},
         {L"get 198.51.100", 2, "neither an address (A.B.C.D) nor a mac"},
         {L"set 198.51.100.101", 2, "set takes a TARGET and key=value"},

@@ -80,7 +80,7 @@ TEST(CliSweepTargets, SubnetsFromSlash30ToSlash22AdaptersAndOwnAddresses) {
     } cases[] = {
         {L"", L"", true, {253, 253}, "198.51.100.1"},
         {L"203.0.113.10", L"", true, {253}, "203.0.113.1"},
-        {L"192.0.2.1", L"", false, {}, ""},
+        {L"203.0.113.1", L"", false, {}, ""},
         {L"", L"198.51.100.4/30", true, {2}, "198.51.100.5"},
         {L"", L"198.51.100.0/22", true, {1021}, "198.51.100.1"},   // without the host's own .10
         {L"", L"198.51.100.77/23", true, {509}, "198.51.100.1"},

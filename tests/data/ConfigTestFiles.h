@@ -83,6 +83,30 @@ inline bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A file kept aside for a test: gone while the test runs (whatever the test
+// then puts in its place, a folder too, goes at the end), and put back as it
+// was.
+class KeptAside {
+public:
+    explicit KeptAside(const std::wstring& file) : path(file), existed(Exists(file)), kept(ReadBytes(file)) {
+        DeleteFileW(path.c_str());
+    }
+    ~KeptAside() {
+        Walk(path, true);
+        DeleteFileW(path.c_str());
+        if (existed) {
+            EXPECT_TRUE(WriteBytes(path, kept)) << "could not put the file back";
+        }
+    }
+    KeptAside(const KeptAside&) = delete;
+    KeptAside& operator=(const KeptAside&) = delete;
+    const std::wstring path;
+
+private:
+    const bool existed;
+    const std::string kept;
+};
+
 // Pretty text as the file holds it: lines joined by CR LF, no break at the end.
 inline std::string Lines(std::initializer_list<const char*> lines) {
     std::string s;

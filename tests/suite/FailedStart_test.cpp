@@ -6,17 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "data/ConfigTestFiles.h"
 #include "support/Beside.h"
 #include "support/Child.h"
-#include "tools/SimulatorLog.h"
 
 namespace {
-
-std::wstring Temp(const wchar_t* name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"zo-start-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
-}
 
 // Arguments: status, file, runs. Adds a byte to the file at each run and
 // ends with the status (decimal) until the file holds that many runs, then
@@ -28,12 +22,13 @@ ZO_CHILD_ROLE(EndWith) {
     DWORD n = 0;
     WriteFile(f, "x", 1, &n, nullptr);
     CloseHandle(f);
-    size_t runs = simlog::ReadFileBytes(path.c_str()).size();
+    size_t runs = configtest::ReadBytes(path).size();
     return runs < std::wcstoul(argv[2], nullptr, 10) ? static_cast<int>(std::wcstoul(argv[0], nullptr, 10)) : 0;
 }
 
 TEST(FailedStart, OnlyAStartWineFailedIsTriedOnceMoreAndLogged) {
-    const std::wstring log = Temp(L"retried");
+    configtest::TempFolder folder;
+    const std::wstring log = folder.File(L"retried");
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     SetEnvironmentVariableW(L"ZO_RETRY_LOG", log.c_str());
@@ -50,17 +45,14 @@ TEST(FailedStart, OnlyAStartWineFailedIsTriedOnceMoreAndLogged) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "status " << row.code);
-        std::wstring counter = Temp(L"runs");
-        DeleteFileW(counter.c_str());
+        std::wstring counter = folder.File(std::wstring(L"runs-") + row.code + L"-" + row.failingRuns);
         EXPECT_EQ(row.result, zotest::RunProgram(self, std::wstring(L"--child=EndWith ") + row.code + L" \"" +
                                                            counter + L"\" " + row.failingRuns,
                                                  30000, true));
-        EXPECT_EQ(row.runs, simlog::ReadFileBytes(counter.c_str()).size());
-        DeleteFileW(counter.c_str());
+        EXPECT_EQ(row.runs, configtest::ReadBytes(counter).size());
     }
     SetEnvironmentVariableW(L"ZO_RETRY_LOG", nullptr);
-    std::string logged = simlog::ReadFileBytes(log.c_str());
-    DeleteFileW(log.c_str());
+    std::string logged = configtest::ReadBytes(log);
     size_t lines = 0;
     for (char c : logged) lines += c == '\n';
     EXPECT_EQ(2u, lines) << logged;

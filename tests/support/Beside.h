@@ -60,19 +60,22 @@ inline HANDLE StartProgram(const std::wstring& path, const std::wstring& args, D
     return pi.hProcess;
 }
 
-// Runs a program to its end: its exit code, STILL_ACTIVE when it did not
-// end within ms (it is then ended), 0xFFFFFFFF when it could not start.
-inline DWORD RunProgram(const std::wstring& path, const std::wstring& args, DWORD ms, bool silent = false) {
+// Runs a program to its end once: its exit code, STILL_ACTIVE when it did
+// not end within ms (it is then ended), 0xFFFFFFFF when it could not start.
+inline DWORD RunProgramOnce(const std::wstring& path, const std::wstring& args, DWORD ms, bool silent) {
+    HANDLE process = StartProgram(path, args, 0, silent);
+    if (!process) return 0xFFFFFFFF;
     DWORD code = STILL_ACTIVE;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        HANDLE process = StartProgram(path, args, 0, silent);
-        if (!process) return 0xFFFFFFFF;
-        code = STILL_ACTIVE;
-        if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-        else TerminateProcess(process, 1);
-        CloseHandle(process);
-        if (attempt > 0 || !FailedToStart(code, path)) break;
-    }
+    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    else TerminateProcess(process, 1);
+    CloseHandle(process);
+    return code;
+}
+
+// The same, started once more when Wine failed to start it.
+inline DWORD RunProgram(const std::wstring& path, const std::wstring& args, DWORD ms, bool silent = false) {
+    DWORD code = RunProgramOnce(path, args, ms, silent);
+    if (FailedToStart(code, path)) code = RunProgramOnce(path, args, ms, silent);
     return code;
 }
 
