@@ -6,9 +6,9 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/Destination.h"
+#include "app/module/Destination.h"
 #include "app/MainLayout.h"
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "app/Resource.h"
 #include "core/Print.h"
 #include "core/StringList.h"

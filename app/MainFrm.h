@@ -8,7 +8,7 @@
 #include <atomic>
 
 #include "app/DatagramQueue.h"
-#include "app/ModleParam.h"
+#include "app/module/ModleParam.h"
 #include "core/ObjectList.h"
 #include "net/StopSignal.h"
 #include "net/Thread.h"

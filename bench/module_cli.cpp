@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "net/Socket.h"
 #include "support/Simulator.h"
 

@@ -73,7 +73,7 @@
 #include <vector>
 
 #include "SimulatorLog.h"
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "core/Win.h"
 #include "net/Socket.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/cli/Commands.h"
 #include "app/cli/Csv.h"
-#include "app/cli/Exchange.h"
+#include "app/module/Exchange.h"
 
 namespace cli {
 

@@ -2,7 +2,7 @@
 #include "app/cli/Commands.h"
 
 #include "app/Resource.h"
-#include "app/cli/Exchange.h"
+#include "app/module/Exchange.h"
 #include "app/cli/Format.h"
 
 namespace cli {

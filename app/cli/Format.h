@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/ModuleRecord.h"
+#include "app/module/Reply.h"
 
 namespace cli {
+
+// The commands are front ends over the module core.
+using namespace proto;
 
 enum class Form { kTable, kCsv, kJson };
 

@@ -1,7 +1,7 @@
 // Shared pieces of the commands.
 #include "app/cli/Session.h"
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 
 
 namespace cli {

@@ -7,14 +7,17 @@
 #include <vector>
 
 #include "app/cli/Args.h"
-#include "app/cli/Clock.h"
-#include "app/cli/Engine.h"
-#include "app/cli/Finder.h"
-#include "app/cli/SweepTargets.h"
+#include "app/module/Clock.h"
+#include "app/module/Engine.h"
+#include "app/module/Finder.h"
+#include "app/module/SweepTargets.h"
 #include "app/cli/TextOut.h"
-#include "app/cli/UdpTransport.h"
+#include "app/module/UdpTransport.h"
 
 namespace cli {
+
+// The commands are front ends over the module core.
+using namespace proto;
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNetwork = 3 };
 

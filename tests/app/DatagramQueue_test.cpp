@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/DatagramQueue.h"
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "data/JsonHeap.h"
 #include "support/HeapUse.h"
 

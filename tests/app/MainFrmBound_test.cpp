@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "support/AppWindow.h"
 
 using namespace apptest;

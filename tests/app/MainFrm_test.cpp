@@ -7,7 +7,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "support/AppWindow.h"
 #include "support/Texts.h"
 

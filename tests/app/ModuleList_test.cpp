@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "support/HeapUse.h"
 
 TEST(ModuleList, TenThousandNewMacsKeepTheFirst4096AndTheHeapStopsGrowingThere) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "net/Socket.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "CliRun.h"
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "net/Socket.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"

@@ -6,7 +6,7 @@
 
 #include "net/IP.h"
 
-namespace cli {
+namespace proto {
 
 struct Datagram {
     std::string bytes;
@@ -23,4 +23,4 @@ public:
     virtual bool Receive(unsigned ms, Datagram& out) = 0;
 };
 
-} // namespace cli
+} // namespace proto

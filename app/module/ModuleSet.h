@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/cli/ModuleRecord.h"
+#include "app/module/Reply.h"
 
-namespace cli {
+namespace proto {
 
 class ModuleSet {
 public:
@@ -25,4 +25,4 @@ private:
     std::vector<std::pair<std::wstring, uint32_t>> conflicts;   // already warned
 };
 
-} // namespace cli
+} // namespace proto

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/cli/Transport.h"
+#include "app/module/Transport.h"
 #include "net/Socket.h"
 
-namespace cli {
+namespace proto {
 
 class UdpTransport : public Transport {
 public:
@@ -33,4 +33,4 @@ private:
     bool started = false;
 };
 
-} // namespace cli
+} // namespace proto

@@ -1,10 +1,10 @@
 // Reading datagrams through the window's protocol code.
-#include "app/cli/ModuleRecord.h"
+#include "app/module/Reply.h"
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "core/StringList.h"
 
-namespace cli {
+namespace proto {
 
 namespace {
 std::wstring Std(const zo::String& s) { return std::wstring(s.Handle() ? s.Handle() : L"", s.Length()); }
@@ -15,21 +15,21 @@ Reply ReadReply(const Datagram& d) {
     r.from = d.from;
     const char* data = d.bytes.data();
     int length = static_cast<int>(d.bytes.size());
-    if (proto::IsApList(data, length)) {
+    if (IsApList(data, length)) {
         zo::String text;
-        proto::DecodeDatagram(data + proto::kApListPrefixLength, length - proto::kApListPrefixLength, text);
+        DecodeDatagram(data + kApListPrefixLength, length - kApListPrefixLength, text);
         zo::StringList names;
-        proto::AccessPointNames(text.Handle() ? text.Handle() : L"", names);
+        AccessPointNames(text.Handle() ? text.Handle() : L"", names);
         for (unsigned i = 0; i < names.Count(); ++i) r.aps.push_back(Std(names.Element(i)));
         r.kind = Reply::kApList;
         return r;
     }
     zo::String text;
-    proto::DecodeDatagram(data, length, text);
+    DecodeDatagram(data, length, text);
     zo::Json report;
-    if (!proto::ParseReport(text, report)) return r;
+    if (!ParseReport(text, report)) return r;
     ModleParam p;
-    proto::ReadReport(report, p);
+    ReadReport(report, p);
     r.kind = Reply::kReport;
     r.record.mac = Std(p.mac);
     r.record.host = Std(p.serv_host);
@@ -50,4 +50,4 @@ std::wstring Dotted(uint32_t address) {
     return text;
 }
 
-} // namespace cli
+} // namespace proto

@@ -6,10 +6,10 @@
 #include <functional>
 #include <set>
 
-#include "app/cli/Engine.h"
-#include "app/cli/ModuleSet.h"
+#include "app/module/Engine.h"
+#include "app/module/ModuleSet.h"
 
-namespace cli {
+namespace proto {
 
 struct SweepPlan {
     bool broadcast = true;
@@ -55,4 +55,4 @@ private:
     unsigned asked = 0;
 };
 
-} // namespace cli
+} // namespace proto

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/Adapters.h"
+#include "app/module/Adapters.h"
 #include "support/TestNetwork.h"
 
 namespace {
@@ -34,10 +34,10 @@ TEST(Adapters, SweepHostsAreTheAdaptersSlash24OrSmallerNetworkWithoutItsOwnAddre
         {"255.255.255.254", 31, 1, "255.255.255.255", "255.255.255.255"},   // the end of the range ends
     };
     for (const Row& r : rows) {
-        cli::Adapter adapter;
+        proto::Adapter adapter;
         adapter.address = zo::IP(r.address);
         adapter.prefixLength = r.prefix;
-        std::vector<zo::IP> hosts = cli::SweepHosts(adapter);
+        std::vector<zo::IP> hosts = proto::SweepHosts(adapter);
         std::string name = std::string(r.address) + "/" + std::to_string(r.prefix);
         ASSERT_EQ(r.count, hosts.size()) << name;
         if (hosts.empty()) continue;
@@ -58,10 +58,10 @@ TEST(Adapters, SweepHostsAreTheAdaptersSlash24OrSmallerNetworkWithoutItsOwnAddre
 // second adapter is there when the run has it.
 TEST(Adapters, TheTestNetworksAdaptersAreListedWithTheirPrefixes) {
     ZO_REQUIRE_TEST_NETWORK();
-    std::vector<cli::Adapter> adapters;
-    ASSERT_TRUE(cli::LocalAdapters(adapters));
+    std::vector<proto::Adapter> adapters;
+    ASSERT_TRUE(proto::LocalAdapters(adapters));
     std::string got;
-    for (const cli::Adapter& a : adapters) {
+    for (const proto::Adapter& a : adapters) {
         got += std::string(a.address.ToString()) + "/" + std::to_string(a.prefixLength) + " ";
         EXPECT_FALSE(a.name.empty()) << a.address.ToString();
     }

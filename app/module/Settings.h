@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/ModuleRecord.h"
+#include "app/module/Reply.h"
 
-namespace cli {
+namespace proto {
 
 enum SettingKey { kBaud, kHost, kPort, kSsid, kPass, kSettingKeys };
 extern const wchar_t* const kSettingNames[kSettingKeys];   // "baud", "host", "port", "ssid", "pass"
@@ -40,4 +40,4 @@ std::vector<std::wstring> Differences(const ModuleRecord& want, const ModuleReco
 // A value of the record as text (the port and baud rate in decimal).
 std::wstring ValueText(const ModuleRecord& r, SettingKey key);
 
-} // namespace cli
+} // namespace proto

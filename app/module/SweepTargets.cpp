@@ -1,10 +1,10 @@
 // Choosing the hosts of a sweep.
-#include "app/cli/SweepTargets.h"
+#include "app/module/SweepTargets.h"
 
 #include <algorithm>
 #include <cwchar>
 
-namespace cli {
+namespace proto {
 
 namespace {
 
@@ -97,4 +97,4 @@ bool SweepTargets(const std::vector<Adapter>& local, const std::wstring& adapter
     return true;
 }
 
-} // namespace cli
+} // namespace proto

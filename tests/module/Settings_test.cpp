@@ -2,11 +2,11 @@
 // carry, what a save sends, and which hosts a sweep asks.
 #include <gtest/gtest.h>
 
-#include "app/ModuleProtocol.h"
-#include "app/cli/Settings.h"
-#include "app/cli/SweepTargets.h"
+#include "app/module/ModuleProtocol.h"
+#include "app/module/Settings.h"
+#include "app/module/SweepTargets.h"
 
-using namespace cli;
+using namespace proto;
 
 TEST(CliSettings, ValuesTheModuleCannotCarryAreRefused) {
     struct Case {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/Transport.h"
+#include "app/module/Transport.h"
 
-namespace cli {
+namespace proto {
 
 struct ModuleRecord {
     std::wstring mac, host, ssid, pass;
@@ -30,4 +30,4 @@ Reply ReadReply(const Datagram& d);
 // Dotted text of an address held in network order.
 std::wstring Dotted(uint32_t address);
 
-} // namespace cli
+} // namespace proto

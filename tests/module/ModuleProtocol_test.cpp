@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "support/Texts.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "app/cli/Adapters.h"
+#include "app/module/Adapters.h"
 
 #include "core/Win.h"
 
 #include <iphlpapi.h>
 
-namespace cli {
+namespace proto {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::vector<zo::IP> SweepHosts(const Adapter& adapter) {
     return hosts;
 }
 
-} // namespace cli
+} // namespace proto

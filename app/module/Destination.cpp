@@ -1,5 +1,5 @@
 // The rule for the destination of a request meant for one module.
-#include "app/Destination.h"
+#include "app/module/Destination.h"
 
 namespace proto {
 

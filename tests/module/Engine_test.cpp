@@ -6,11 +6,11 @@
 #include <initializer_list>
 
 #include "FakeNetwork.h"
-#include "app/cli/Engine.h"
-#include "app/cli/Exchange.h"
-#include "app/cli/Finder.h"
+#include "app/module/Engine.h"
+#include "app/module/Exchange.h"
+#include "app/module/Finder.h"
 
-using namespace cli;
+using namespace proto;
 using clitest::FakeModule;
 using clitest::FakeNetwork;
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/Engine.h"
-#include "app/cli/Settings.h"
+#include "app/module/Engine.h"
+#include "app/module/Settings.h"
 
-namespace cli {
+namespace proto {
 
 struct ExchangeOptions {
     unsigned timeout = 1000;   // ms to wait for an answer before asking again
@@ -63,4 +63,4 @@ private:
     bool resend = false, heard = false;
 };
 
-} // namespace cli
+} // namespace proto

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/Adapters.h"
+#include "app/module/Adapters.h"
 
-namespace cli {
+namespace proto {
 
 // The hosts of each network to sweep, each list in network order. adapter
 // and subnet may be empty. False with a reason for a bad or too large
@@ -20,4 +20,4 @@ bool SweepTargets(const std::vector<Adapter>& local, const std::wstring& adapter
 // A dotted address (exactly four decimal parts) in network order.
 bool ParseAddress(const std::wstring& text, uint32_t& out);
 
-} // namespace cli
+} // namespace proto

@@ -1,16 +1,16 @@
 // The program's socket.
-#include "app/cli/UdpTransport.h"
+#include "app/module/UdpTransport.h"
 
 #include <vector>
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 #include "net/SOCKADDR.h"
 
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
 #endif
 
-namespace cli {
+namespace proto {
 
 UdpTransport::~UdpTransport() {
     socket.Close();
@@ -92,7 +92,7 @@ bool UdpTransport::Send(zo::IP to, const std::string& bytes, zo::IP from) {
     }
     zo::SOCKADDR a;
     a.SetIp(to);
-    a.SetPortW(proto::kModulePort);
+    a.SetPortW(kModulePort);
     return out->SendTo(bytes.data(), static_cast<int>(bytes.size()), 0, a, zo::SOCKADDR::Size()) ==
            static_cast<int>(bytes.size());
 }
@@ -115,4 +115,4 @@ bool UdpTransport::Receive(unsigned ms, Datagram& out) {
     return true;
 }
 
-} // namespace cli
+} // namespace proto

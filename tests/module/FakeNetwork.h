@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ModuleProtocol.h"
-#include "app/cli/Clock.h"
-#include "app/cli/Transport.h"
+#include "app/module/ModuleProtocol.h"
+#include "app/module/Clock.h"
+#include "app/module/Transport.h"
 
 namespace clitest {
 
@@ -30,7 +30,7 @@ struct SentRecord {
     zo::IP via;
 };
 
-class FakeNetwork : public cli::Clock, public cli::Transport {
+class FakeNetwork : public proto::Clock, public proto::Transport {
 public:
     uint64_t Now() override { return now; }
 
@@ -65,7 +65,7 @@ public:
         return true;
     }
 
-    bool Receive(unsigned ms, cli::Datagram& out) override {
+    bool Receive(unsigned ms, proto::Datagram& out) override {
         auto first = pending.begin();
         if (first != pending.end() && first->first <= now + ms) {
             if (first->first > now) now = first->first;
@@ -87,7 +87,7 @@ public:
     uint64_t now = 100000;
     std::map<uint32_t, FakeModule> modules;
     std::vector<SentRecord> sent;
-    std::multimap<uint64_t, cli::Datagram> pending;
+    std::multimap<uint64_t, proto::Datagram> pending;
 
 private:
     void Answer(uint32_t address, FakeModule& m, const std::string& bytes) {
@@ -114,7 +114,7 @@ private:
         } else {
             return;
         }
-        pending.insert({now + m.delay, cli::Datagram{reply, zo::IP(static_cast<unsigned long>(address))}});
+        pending.insert({now + m.delay, proto::Datagram{reply, zo::IP(static_cast<unsigned long>(address))}});
     }
 
     static std::string Report(const FakeModule& m) {

@@ -1,11 +1,11 @@
 // Checking, merging and building settings.
-#include "app/cli/Settings.h"
+#include "app/module/Settings.h"
 
 #include <cwchar>
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 
-namespace cli {
+namespace proto {
 
 const wchar_t* const kSettingNames[kSettingKeys] = {L"baud", L"host", L"port", L"ssid", L"pass"};
 
@@ -93,9 +93,9 @@ bool SaveRequest(const ModuleRecord& intended, std::string& bytes, std::wstring&
     proto::SettingsTexts texts = {baud.c_str(), intended.host.c_str(), port.c_str(),
                                   intended.ssid.c_str(), intended.pass.c_str(), intended.mac.c_str()};
     zo::String settings;
-    proto::BuildSettings(texts, settings);
+    BuildSettings(texts, settings);
     zo::Memory<char> out;
-    int n = proto::BuildWriteRequest(settings, out);
+    int n = BuildWriteRequest(settings, out);
     if (n <= 0 || static_cast<size_t>(n) > kMaxDatagram) {
         error = L"the settings take " + std::to_wstring(n) + L" bytes; one datagram holds at most " +
                 std::to_wstring(kMaxDatagram);
@@ -115,4 +115,4 @@ std::vector<std::wstring> Differences(const ModuleRecord& want, const ModuleReco
     return out;
 }
 
-} // namespace cli
+} // namespace proto

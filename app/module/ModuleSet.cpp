@@ -1,7 +1,7 @@
 // Filing reports by mac.
-#include "app/cli/ModuleSet.h"
+#include "app/module/ModuleSet.h"
 
-namespace cli {
+namespace proto {
 
 ModuleSet::Added ModuleSet::Add(const ModuleRecord& r, uint32_t* first) {
     for (ModuleRecord& known : records) {
@@ -26,4 +26,4 @@ const ModuleRecord* ModuleSet::Find(const std::wstring& mac) const {
     return nullptr;
 }
 
-} // namespace cli
+} // namespace proto

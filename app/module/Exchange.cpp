@@ -1,9 +1,9 @@
 // One module's conversation as a small state machine.
-#include "app/cli/Exchange.h"
+#include "app/module/Exchange.h"
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 
-namespace cli {
+namespace proto {
 
 Exchange::Exchange(Op o, uint32_t t, const ExchangeOptions& opts) : op(o), target(t), options(opts) {}
 
@@ -39,7 +39,7 @@ bool Exchange::Next(unsigned lane, uint64_t now, Outgoing& out) {
     switch (state) {
     case kAsk:
         if (attempts > 0 && (now < sentAt + options.timeout || attempts > options.retries)) return false;
-        out.bytes = op == kAps ? proto::kApListRequest : proto::kReadRequest;
+        out.bytes = op == kAps ? kApListRequest : kReadRequest;
         ++attempts;
         sentAt = now;
         return true;
@@ -60,7 +60,7 @@ bool Exchange::Next(unsigned lane, uint64_t now, Outgoing& out) {
             ++saves;
             resend = false;
         } else {
-            out.bytes = proto::kReadRequest;
+            out.bytes = kReadRequest;
         }
         sentAt = now;
         return true;
@@ -123,4 +123,4 @@ uint64_t Exchange::Wake() const {
     }
 }
 
-} // namespace cli
+} // namespace proto

@@ -1,10 +1,10 @@
 // The engine's loop: finish time-outs, send on the free lanes, then wait
 // for a reply until the next thing is due.
-#include "app/cli/Engine.h"
+#include "app/module/Engine.h"
 
 #include <algorithm>
 
-namespace cli {
+namespace proto {
 
 Engine::Engine(Transport& t, Clock& c, unsigned intervalMs, unsigned lanes)
     : transport(t), clock(c), interval(intervalMs), laneFree(lanes ? lanes : 1, 0), laneTurn(lanes ? lanes : 1, 0) {}
@@ -61,4 +61,4 @@ void Engine::Run(const std::vector<Job*>& jobs, void (*onEvent)(void*), void* co
     }
 }
 
-} // namespace cli
+} // namespace proto

@@ -5,7 +5,7 @@
 
 #include "core/Win.h"
 
-namespace cli {
+namespace proto {
 
 class Clock {
 public:
@@ -18,4 +18,4 @@ public:
     uint64_t Now() override { return GetTickCount64(); }
 };
 
-} // namespace cli
+} // namespace proto

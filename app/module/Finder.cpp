@@ -1,9 +1,9 @@
 // The finding job's schedule.
-#include "app/cli/Finder.h"
+#include "app/module/Finder.h"
 
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 
-namespace cli {
+namespace proto {
 
 Finder::Finder(const SweepPlan& p) : plan(p), position(p.networks.size(), 0), pass(p.networks.size(), 0) {
     if (plan.passes == 0) plan.passes = 1;
@@ -31,7 +31,7 @@ bool Finder::Next(unsigned lane, uint64_t now, Outgoing& out) {
         broadcastSent = broadcasts >= plan.broadcastFrom.size();
         broadcastAt = lastSend = now;
         out.to = zo::IP(0xFFFFFFFFul);
-        out.bytes = proto::kReadRequest;
+        out.bytes = kReadRequest;
         ++asked;
         return true;
     }
@@ -40,7 +40,7 @@ bool Finder::Next(unsigned lane, uint64_t now, Outgoing& out) {
     if (plan.broadcast && (!broadcastSent || now < broadcastAt + plan.afterBroadcast)) return false;
     if (!LaneLeft(i)) return false;
     out.to = zo::IP(static_cast<unsigned long>(plan.networks[i][position[i]]));
-    out.bytes = proto::kReadRequest;
+    out.bytes = kReadRequest;
     ++position[i];
     lastSend = now;
     ++asked;
@@ -89,4 +89,4 @@ uint64_t Finder::Wake() const {
     return lastSend + plan.tail;
 }
 
-} // namespace cli
+} // namespace proto

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/Clock.h"
-#include "app/cli/ModuleRecord.h"
-#include "app/cli/Transport.h"
+#include "app/module/Clock.h"
+#include "app/module/Reply.h"
+#include "app/module/Transport.h"
 
-namespace cli {
+namespace proto {
 
 const uint64_t kNever = UINT64_MAX;
 
@@ -58,4 +58,4 @@ private:
     unsigned sent = 0;
 };
 
-} // namespace cli
+} // namespace proto

@@ -7,7 +7,7 @@
 
 #include "net/IP.h"
 
-namespace cli {
+namespace proto {
 
 struct Adapter {
     zo::IP address;
@@ -27,4 +27,4 @@ bool LocalAdapters(std::vector<Adapter>& out);
 // except in a /31), so that nothing is sent through a router.
 std::vector<zo::IP> SweepHosts(const Adapter& adapter);
 
-} // namespace cli
+} // namespace proto

@@ -4,7 +4,7 @@
 // threads; the main window, the simulator and a command-line companion share
 // it, so what a module writes and what the tool reads cannot drift apart.
 #pragma once
-#include "app/ModleParam.h"
+#include "app/module/ModleParam.h"
 #include "core/Memory.h"
 #include "core/ObjectList.h"
 #include "core/String.h"

@@ -1,5 +1,5 @@
 // The module protocol: bytes in, records and texts out.
-#include "app/ModuleProtocol.h"
+#include "app/module/ModuleProtocol.h"
 
 #include <cstdlib>
 #include <cstring>

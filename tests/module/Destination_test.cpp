@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Destination.h"
+#include "app/module/Destination.h"
 
 using proto::Destination;
 
