@@ -4,6 +4,7 @@
 
 #include "app/cli/Commands.h"
 #include "app/cli/Csv.h"
+#include "app/module/Address.h"
 #include "app/module/Exchange.h"
 
 namespace cli {
@@ -29,6 +30,24 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
     }
     CloseHandle(f);
     return ok;
+}
+
+std::wstring Trimmed(const std::wstring& text) {
+    size_t a = text.find_first_not_of(L" \t"), b = text.find_last_not_of(L" \t");
+    return a == std::wstring::npos ? std::wstring() : text.substr(a, b - a + 1);
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return text;
+}
+
+// A row a spreadsheet leaves: no cell holds anything but spaces.
+bool Blank(const CsvRow& row) {
+    for (const std::string& f : row.fields)
+        if (f.find_first_not_of(" \t") != std::string::npos) return false;
+    return true;
 }
 
 // The rows of a file, or false after saying what is wrong with the file.
@@ -57,6 +76,7 @@ bool ReadRows(Session& s, const std::wstring& path, std::vector<Row>& rows) {
     for (const std::string& f : csv[0].fields) {
         std::wstring name;
         Utf8ToWide(f, name);
+        name = Lower(Trimmed(name));
         int c = name == L"mac" ? kMac : KeyOf(name);
         if (name == L"ether_ip" || name == L"ether_gate" || name == L"wifi_ip" || name == L"wifi_gate") c = kIgnored;
         else if (c == kSettingKeys && name != L"mac") {
@@ -76,6 +96,7 @@ bool ReadRows(Session& s, const std::wstring& path, std::vector<Row>& rows) {
         return false;
     }
     for (size_t i = 1; i < csv.size(); ++i) {
+        if (Blank(csv[i])) continue;
         Row row;
         row.line = csv[i].line;
         if (csv[i].fields.size() != columns.size())
@@ -83,9 +104,12 @@ bool ReadRows(Session& s, const std::wstring& path, std::vector<Row>& rows) {
         for (size_t c = 0; c < columns.size() && c < csv[i].fields.size() && row.problem.empty(); ++c) {
             std::wstring value;
             Utf8ToWide(csv[i].fields[c], value);
-            if (columns[c] == kMac) row.mac = value;
-            else if (columns[c] != kIgnored && !value.empty()) {
+            if (columns[c] == kMac) {
+                if (!ParseMac(value.c_str(), row.mac) && !Trimmed(value).empty())
+                    row.problem = L"\"" + value + L"\" is not a mac (six pairs of hex digits joined by : or -)";
+            } else if (columns[c] != kIgnored && !value.empty()) {
                 SettingKey key = static_cast<SettingKey>(columns[c]);
+                if (key == kBaud || key == kPort) value = Trimmed(value);
                 if (CheckValue(key, value, row.problem)) {
                     row.edits.has[key] = true;
                     row.edits.value[key] = value;
@@ -101,7 +125,7 @@ bool ReadRows(Session& s, const std::wstring& path, std::vector<Row>& rows) {
     return true;
 }
 
-std::wstring Changes(const ModuleRecord& from, const ModuleRecord& to) {
+std::wstring Changes(const ModleParam& from, const ModleParam& to) {
     std::wstring text;
     for (int k = 0; k < kSettingKeys; ++k) {
         SettingKey key = static_cast<SettingKey>(k);
@@ -137,10 +161,12 @@ int Apply(Session& s, const Args& a) {
     std::vector<std::unique_ptr<Exchange>> saves(rows.size());
     std::vector<Job*> jobs;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const ModuleRecord* m = rows[i].problem.empty() ? found.Find(rows[i].mac) : nullptr;
+        const ModleParam* m = rows[i].problem.empty() ? found.Find(rows[i].mac) : nullptr;
         if (!m || dry || Differences(Merge(*m, rows[i].edits), *m).empty()) continue;
-        saves[i].reset(new Exchange(m->etherIp, rows[i].edits, o, m));
-        jobs.push_back(saves[i].get());
+        // The save goes to the address the module's own report names, and
+        // only when that can be one module's (the exchange refuses others).
+        saves[i].reset(new Exchange(m->ether_ip, rows[i].edits, o, m));
+        if (saves[i]->result != Exchange::kRefused) jobs.push_back(saves[i].get());
     }
     if (!jobs.empty()) s.Run(jobs, 1);
 
@@ -153,14 +179,14 @@ int Apply(Session& s, const Args& a) {
             s.out.Write(head + L"bad row, skipped: " + r.problem + L"\n");
             continue;
         }
-        const ModuleRecord* m = found.Find(r.mac);
+        const ModleParam* m = found.Find(r.mac);
         if (!m) {
             ++missing;
             s.out.Write(head + r.mac + L" not found\n");
             continue;
         }
-        head += r.mac + L" (" + Dotted(m->etherIp) + L"): ";
-        ModuleRecord want = Merge(*m, r.edits);
+        head += r.mac + L" (" + Dotted(m->ether_ip) + L"): ";
+        ModleParam want = Merge(*m, r.edits);
         if (dry) {
             s.out.Write(head + L"would change: " + Changes(*m, want) + L"\n");
             continue;
@@ -183,7 +209,7 @@ int Apply(Session& s, const Args& a) {
             break;
         case Exchange::kRefused:
             ++bad;
-            s.out.Write(head + L"bad row, skipped: " + e->refusal + L"\n");
+            s.out.Write(head + L"refused, nothing was sent: " + e->refusal + L"\n");
             break;
         default: {
             ++differs;

@@ -1,5 +1,6 @@
 // The entry, the help texts and the commands that talk to one module.
 #include "app/cli/Commands.h"
+#include "app/module/Address.h"
 
 #include "app/Resource.h"
 #include "app/module/Exchange.h"
@@ -126,16 +127,21 @@ ExchangeOptions Options(const Session& s) {
 
 } // namespace
 
-bool Resolve(Session& s, const Args& a, const std::wstring& target, uint32_t& address, ModuleRecord* found, int& code) {
+bool Resolve(Session& s, const Args& a, const std::wstring& target, zo::IP& address, ModleParam* found, bool& byMac,
+             int& code) {
+    byMac = false;
     if (ParseAddress(target, address)) {
-        if (address == 0 || address == 0xFFFFFFFFu) {
+        if (address.ToLong() == 0 || address.IsNull()) {
             code = s.Fail(kExitUsage, L"TARGET " + target + L" is not one module's address");
             return false;
         }
         return true;
     }
-    if (target.empty() || target.find(L'.') != std::wstring::npos) {
-        code = s.Fail(kExitUsage, L"TARGET \"" + target + L"\" is neither an address (A.B.C.D) nor a mac");
+    std::wstring mac;
+    if (!ParseMac(target.c_str(), mac)) {
+        bool addressLike = !target.empty() && target.find_first_not_of(L"0123456789. ") == std::wstring::npos;
+        code = s.Fail(kExitUsage, addressLike ? L"TARGET " + AddressRefusal(target.c_str())
+                                              : L"TARGET \"" + target + L"\" is neither an address (A.B.C.D) nor a mac");
         return false;
     }
     SweepPlan plan;
@@ -144,14 +150,17 @@ bool Resolve(Session& s, const Args& a, const std::wstring& target, uint32_t& ad
         return false;
     }
     ModuleSet set;
-    FindMacs(s, {target}, plan, set);
-    const ModuleRecord* r = set.Find(target);
+    FindMacs(s, {mac}, plan, set);
+    const ModleParam* r = set.Find(mac);
     if (!r) {
-        code = s.Fail(kExitFailed, L"no module with mac " + target + L" answered (broadcast, then " +
+        code = s.Fail(kExitFailed, L"no module with mac " + mac + L" answered (broadcast, then " +
                                        std::to_wstring(plan.networks.size()) + L" network(s) swept)");
         return false;
     }
-    address = r->etherIp;
+    // The module's own report names its address; where a reply came from
+    // is not always the module's.
+    address = r->ether_ip;
+    byMac = true;
     if (found) *found = *r;
     return true;
 }
@@ -188,11 +197,11 @@ int Get(Session& s, const Args& a) {
     if (!ReadForm(s, a, form)) return kExitUsage;
     if (a.positional.size() != 1) return s.Fail(kExitUsage, L"get takes one TARGET (ModuleCli get --help)");
     if (!s.OpenNetwork()) return kExitNetwork;
-    uint32_t address = 0;
+    zo::IP address;
     int code = kExitOk;
-    ModuleRecord record;
-    bool byMac = !ParseAddress(a.positional[0], address);
-    if (!Resolve(s, a, a.positional[0], address, &record, code)) return code;
+    ModleParam record;
+    bool byMac = false;
+    if (!Resolve(s, a, a.positional[0], address, &record, byMac, code)) return code;
     if (!byMac) {
         Exchange read(Exchange::kRead, address, Options(s));
         s.Run({&read}, 1);
@@ -211,10 +220,14 @@ int Get(Session& s, const Args& a) {
 int Aps(Session& s, const Args& a) {
     if (a.positional.size() != 1) return s.Fail(kExitUsage, L"aps takes one TARGET (ModuleCli aps --help)");
     if (!s.OpenNetwork()) return kExitNetwork;
-    uint32_t address = 0;
+    zo::IP address;
     int code = kExitOk;
-    if (!Resolve(s, a, a.positional[0], address, nullptr, code)) return code;
+    bool byMac = false;
+    ModleParam record;
+    if (!Resolve(s, a, a.positional[0], address, &record, byMac, code)) return code;
     Exchange list(Exchange::kAps, address, Options(s));
+    if (list.result == Exchange::kRefused)
+        return s.Fail(kExitFailed, (byMac ? Text(record.mac) + L": " : L"") + list.refusal + L"; nothing was sent");
     s.Run({&list}, 1);
     if (list.result != Exchange::kOk)
         return s.Fail(kExitFailed, L"the module at " + Dotted(address) + L" did not answer (" +
@@ -231,29 +244,33 @@ int Set(Session& s, const Args& a) {
         if (!ParseEdit(a.positional[i], edits, error)) return s.Fail(kExitUsage, error + L"; nothing was sent");
     }
     // Given values that alone overflow a datagram are refused before the
-    // module is even read.
+    // module is even read (a module speaking UTF-8 gets the longest request).
     std::string bytes;
     std::wstring tooLong;
-    ModuleRecord empty;
+    ModleParam empty;
     empty.mac = L"00:00:00:00:00:00";
-    if (!SaveRequest(Merge(empty, edits), bytes, tooLong)) return s.Fail(kExitUsage, tooLong + L"; nothing was sent");
+    empty.utf8 = true;
+    if (!SaveRequest(empty, Merge(empty, edits), bytes, tooLong)) return s.Fail(kExitUsage, tooLong + L"; nothing was sent");
     if (!s.OpenNetwork()) return kExitNetwork;
-    uint32_t address = 0;
+    zo::IP address;
     int code = kExitOk;
-    ModuleRecord record;
-    bool byMac = !ParseAddress(a.positional[0], address);
-    if (!Resolve(s, a, a.positional[0], address, &record, code)) return code;
+    ModleParam record;
+    bool byMac = false;
+    if (!Resolve(s, a, a.positional[0], address, &record, byMac, code)) return code;
     ExchangeOptions o = Options(s);
     o.verify = !a.Has(L"no-verify");
     Exchange save(address, edits, o, byMac ? &record : nullptr);
-    s.Run({&save}, 1);
-    std::wstring who = (save.record.mac.empty() ? Dotted(address) : save.record.mac + L" (" + Dotted(address) + L")");
+    if (save.result != Exchange::kRefused) s.Run({&save}, 1);
+    const ModleParam& known = byMac ? record : save.record;
+    std::wstring who = known.mac.IsNull() ? Dotted(address) : Text(known.mac) + L" (" + Dotted(address) + L")";
     switch (save.result) {
     case Exchange::kOk:
-        s.out.Write(o.verify ? who + L": every value took\n" : who + L": saved, not verified\n");
+        s.out.Write(o.verify ? who + L": every value took\n" : who + L": sent, not verified\n");
         return kExitOk;
     case Exchange::kRefused:
-        return s.Fail(kExitUsage, who + L": " + save.refusal + L"; nothing was sent");
+        return s.Fail(kExitFailed, who + L": " + save.refusal + L"; nothing was sent");
+    case Exchange::kNotSent:
+        return s.Fail(kExitFailed, who + L": the save could not be sent");
     case Exchange::kNoAnswer:
         return s.Fail(kExitFailed, L"the module at " + Dotted(address) + L" did not answer; nothing was saved");
     case Exchange::kSilentAfterSave:

@@ -15,9 +15,12 @@ int Set(Session& s, const Args& a);
 int Export(Session& s, const Args& a);
 int Apply(Session& s, const Args& a);
 
-// The module a command's TARGET names: an address is taken as it is, a mac
-// is looked for (broadcast, then the sweep of every adapter). False after
+// The module a command's TARGET names: an address (a strict dotted quad) is
+// taken as it is, a mac (any case, ':' or '-') is looked for (broadcast,
+// then the sweep of every adapter) and its report's own ether_ip is the
+// address; found then holds that report and byMac is set. False after
 // saying what went wrong; code is the exit code then.
-bool Resolve(Session& s, const Args& a, const std::wstring& target, uint32_t& address, ModuleRecord* found, int& code);
+bool Resolve(Session& s, const Args& a, const std::wstring& target, zo::IP& address, ModleParam* found, bool& byMac,
+             int& code);
 
 } // namespace cli

@@ -34,7 +34,7 @@ void Cell(std::wstring& line, const std::wstring& text, unsigned width) {
     line.append(w < width ? width - w + 2 : 2, L' ');
 }
 
-std::wstring Server(const ModuleRecord& r) { return r.host + L":" + std::to_wstring(r.port); }
+std::wstring Server(const ModleParam& r) { return Text(r.serv_host) + L":" + std::to_wstring(r.serv_port); }
 
 // One line of the shared CSV writer, as text with a "\n" end.
 std::wstring CsvText(const std::vector<std::wstring>& fields) {
@@ -65,27 +65,27 @@ std::wstring TableHeader(bool passwords) {
     return Trim(line);
 }
 
-std::wstring TableRow(const ModuleRecord& r, bool passwords) {
+std::wstring TableRow(const ModleParam& r, bool passwords) {
     std::wstring line;
-    Cell(line, r.mac, 17);
-    Cell(line, Dotted(r.etherIp), 15);
-    Cell(line, Dotted(r.wifiIp), 15);
+    Cell(line, Text(r.mac), 17);
+    Cell(line, Dotted(r.ether_ip), 15);
+    Cell(line, Dotted(r.wifi_ip), 15);
     Cell(line, Server(r), 21);
-    Cell(line, std::to_wstring(r.baud), 7);
-    Cell(line, r.ssid, 16);
-    if (passwords) line += r.pass;
+    Cell(line, std::to_wstring(r.serial_rate), 7);
+    Cell(line, Text(r.ap_ssid), 16);
+    if (passwords) line += Text(r.ap_pass);
     return Trim(line);
 }
 
-std::wstring Details(const ModuleRecord& r, bool passwords) {
+std::wstring Details(const ModleParam& r, bool passwords) {
     std::wstring s;
-    s += L"mac:          " + r.mac + L"\n";
-    s += L"ethernet:     " + Dotted(r.etherIp) + L" gateway " + Dotted(r.etherGate) + L"\n";
-    s += L"wifi:         " + Dotted(r.wifiIp) + L" gateway " + Dotted(r.wifiGate) + L"\n";
+    s += L"mac:          " + Text(r.mac) + L"\n";
+    s += L"ethernet:     " + Dotted(r.ether_ip) + L" gateway " + Dotted(r.ether_gate) + L"\n";
+    s += L"wifi:         " + Dotted(r.wifi_ip) + L" gateway " + Dotted(r.wifi_gate) + L"\n";
     s += L"server:       " + Server(r) + L"\n";
-    s += L"baud:         " + std::to_wstring(r.baud) + L"\n";
-    s += L"access point: " + r.ssid + L"\n";
-    if (passwords) s += L"password:     " + r.pass + L"\n";
+    s += L"baud:         " + std::to_wstring(r.serial_rate) + L"\n";
+    s += L"access point: " + Text(r.ap_ssid) + L"\n";
+    if (passwords) s += L"password:     " + Text(r.ap_pass) + L"\n";
     return s;
 }
 
@@ -96,28 +96,29 @@ std::vector<std::wstring> CsvColumns(bool passwords) {
     return c;
 }
 
-std::vector<std::wstring> CsvFields(const ModuleRecord& r, bool passwords) {
-    std::vector<std::wstring> f = {r.mac, std::to_wstring(r.baud), r.host, std::to_wstring(r.port), r.ssid};
-    if (passwords) f.push_back(r.pass);
-    for (uint32_t a : {r.etherIp, r.etherGate, r.wifiIp, r.wifiGate}) f.push_back(Dotted(a));
+std::vector<std::wstring> CsvFields(const ModleParam& r, bool passwords) {
+    std::vector<std::wstring> f = {Text(r.mac), std::to_wstring(r.serial_rate), Text(r.serv_host),
+                                   std::to_wstring(r.serv_port), Text(r.ap_ssid)};
+    if (passwords) f.push_back(Text(r.ap_pass));
+    for (zo::IP a : {r.ether_ip, r.ether_gate, r.wifi_ip, r.wifi_gate}) f.push_back(Dotted(a));
     return f;
 }
 
 std::wstring CsvHeaderLine(bool passwords) { return CsvText(CsvColumns(passwords)); }
-std::wstring CsvModuleLine(const ModuleRecord& r, bool passwords) { return CsvText(CsvFields(r, passwords)); }
+std::wstring CsvModuleLine(const ModleParam& r, bool passwords) { return CsvText(CsvFields(r, passwords)); }
 
-std::wstring JsonObject(const ModuleRecord& r, bool passwords) {
+std::wstring JsonObject(const ModleParam& r, bool passwords) {
     zo::Json o;
-    o.SetPropertyStr(L"mac", r.mac.c_str());
-    o.SetPropertyInt64(L"baud", r.baud);
-    o.SetPropertyStr(L"host", r.host.c_str());
-    o.SetPropertyInt64(L"port", r.port);
-    o.SetPropertyStr(L"ssid", r.ssid.c_str());
-    if (passwords) o.SetPropertyStr(L"pass", r.pass.c_str());
-    o.SetPropertyStr(L"ether_ip", Dotted(r.etherIp).c_str());
-    o.SetPropertyStr(L"ether_gate", Dotted(r.etherGate).c_str());
-    o.SetPropertyStr(L"wifi_ip", Dotted(r.wifiIp).c_str());
-    o.SetPropertyStr(L"wifi_gate", Dotted(r.wifiGate).c_str());
+    o.SetPropertyStr(L"mac", Text(r.mac).c_str());
+    o.SetPropertyInt64(L"baud", r.serial_rate);
+    o.SetPropertyStr(L"host", Text(r.serv_host).c_str());
+    o.SetPropertyInt64(L"port", r.serv_port);
+    o.SetPropertyStr(L"ssid", Text(r.ap_ssid).c_str());
+    if (passwords) o.SetPropertyStr(L"pass", Text(r.ap_pass).c_str());
+    o.SetPropertyStr(L"ether_ip", Dotted(r.ether_ip).c_str());
+    o.SetPropertyStr(L"ether_gate", Dotted(r.ether_gate).c_str());
+    o.SetPropertyStr(L"wifi_ip", Dotted(r.wifi_ip).c_str());
+    o.SetPropertyStr(L"wifi_gate", Dotted(r.wifi_gate).c_str());
     zo::String text, indent;
     o.ToString(text, indent, false);
     return std::wstring(text.Handle() ? text.Handle() : L"", text.Length());

@@ -1,6 +1,7 @@
 // scan and export: the finder over every adapter, its modules printed as
 // they answer or written to a file.
 #include "app/cli/Commands.h"
+#include "app/module/Address.h"
 #include "app/cli/Csv.h"
 #include "app/cli/Format.h"
 
@@ -9,10 +10,10 @@ namespace cli {
 namespace {
 
 // The finder with its warnings wired to the session.
-void Find(Session& s, Finder& finder, const std::function<void(const ModuleRecord&)>& onFound) {
+void Find(Session& s, Finder& finder, const std::function<void(const ModleParam&)>& onFound) {
     finder.onFound = onFound;
-    finder.onConflict = [&s](const ModuleRecord& r, uint32_t first) {
-        s.Warn(L"mac " + r.mac + L" answered from " + Dotted(first) + L" and from " + Dotted(r.etherIp) +
+    finder.onConflict = [&s](const ModleParam& r, zo::IP first) {
+        s.Warn(L"mac " + Text(r.mac) + L" answered from " + Dotted(first) + L" and from " + Dotted(r.ether_ip) +
                L"; listed once, as " + Dotted(first));
     };
     s.Run({&finder}, finder.Lanes(), &finder);
@@ -42,7 +43,7 @@ int Scan(Session& s, const Args& a) {
     if (form == Form::kJson) s.out.Write(L"[");
     size_t rows = 0;
     Finder finder(plan);
-    Find(s, finder, [&](const ModuleRecord& r) {
+    Find(s, finder, [&](const ModleParam& r) {
         s.ClearProgress();
         if (form == Form::kTable) s.out.Write(TableRow(r, pass));
         if (form == Form::kCsv) s.out.Write(CsvModuleLine(r, pass));
@@ -69,7 +70,7 @@ int Export(Session& s, const Args& a) {
         text += CsvLine(utf8);
     };
     add(CsvColumns(true));
-    for (const ModuleRecord& r : finder.Found().List()) add(CsvFields(r, true));
+    for (const ModleParam& r : finder.Found().List()) add(CsvFields(r, true));
     const std::wstring& path = a.positional[0];
     if (!WriteWholeFile(path, text))
         return s.Fail(kExitUsage, L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")");

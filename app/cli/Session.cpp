@@ -1,8 +1,9 @@
 // Shared pieces of the commands.
 #include "app/cli/Session.h"
 
-#include "app/module/ModuleProtocol.h"
+#include "app/module/Address.h"
 
+#include "app/module/ModuleProtocol.h"
 
 namespace cli {
 
@@ -54,8 +55,8 @@ bool Session::Plan(const Args& a, SweepPlan& plan) {
     }
     std::wstring only = a.Get(L"adapter");
     for (const Adapter& ad : adapters) {
-        uint32_t address = 0;
-        if (only.empty() || (ParseAddress(only, address) && address == ad.address.ToLong()))
+        zo::IP address;
+        if (only.empty() || (ParseAddress(only, address) && address == ad.address))
             plan.broadcastFrom.push_back(ad.address);
     }
     if (a.Has(L"quick")) plan.networks.clear();
@@ -93,7 +94,7 @@ void FindMacs(Session& s, const std::vector<std::wstring>& macs, const SweepPlan
     Finder finder(plan);
     s.Run({&finder}, finder.Lanes(), &finder);
     for (const std::wstring& mac : macs) {
-        const ModuleRecord* r = finder.Found().Find(mac);
+        const ModleParam* r = finder.Found().Find(mac);
         if (r) found.Add(*r);
     }
 }

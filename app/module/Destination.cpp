@@ -1,6 +1,8 @@
 // The rule for the destination of a request meant for one module.
 #include "app/module/Destination.h"
 
+#include "app/module/Address.h"
+
 namespace proto {
 
 Destination ClassifyModuleAddress(zo::IP address) {
@@ -34,6 +36,21 @@ void RefusalText(zo::IP address, zo::String& out) {
         return;
     }
     out.Format(L"模块的地址 %hs 是%s，不是一个模块的地址。\r\n请求没有发送。", address.ToString(), what);
+}
+
+std::wstring RefusalTextEn(zo::IP address) {
+    const wchar_t* what = nullptr;
+    switch (ClassifyModuleAddress(address)) {
+    case Destination::unicast: return std::wstring();
+    case Destination::unspecified: what = L"an unspecified address"; break;
+    case Destination::loopback: what = L"a loopback address"; break;
+    case Destination::multicast: what = L"a multicast address"; break;
+    case Destination::broadcast: what = L"the broadcast address"; break;
+    case Destination::reserved: what = L"a reserved address"; break;
+    case Destination::subnetBroadcast: what = L"the broadcast address of its /24"; break;
+    case Destination::networkAddress: what = L"the network address of its /24"; break;
+    }
+    return Dotted(address) + L" is " + what + L", not one module's address";
 }
 
 } // namespace proto

@@ -3,6 +3,8 @@
 // sending socket may broadcast, so anything that reaches many hosts or none
 // is refused here, before a byte is sent. Plain code, no windows, no sockets.
 #pragma once
+#include <string>
+
 #include "core/String.h"
 #include "net/IP.h"
 
@@ -28,5 +30,7 @@ Destination ClassifyModuleAddress(zo::IP address);
 // The text the window shows when a request is refused: it names the
 // address and says what it is. Empty for a unicast address.
 void RefusalText(zo::IP address, zo::String& out);
+// The same in English, for the command-line program; empty for a unicast address.
+std::wstring RefusalTextEn(zo::IP address);
 
 } // namespace proto

@@ -26,7 +26,7 @@ void Engine::Run(const std::vector<Job*>& jobs, void (*onEvent)(void*), void* co
                 size_t j = (laneTurn[lane] + k) % jobs.size();
                 Outgoing out;
                 if (done[j] || !jobs[j]->Next(lane, now, out)) continue;
-                transport.Send(out.to, out.bytes, out.via);
+                jobs[j]->Sent(transport.Send(out.to, out.bytes, out.via), now);
                 ++sent;
                 // The next slot counts from this send: a late send never
                 // makes the following ones come closer together.

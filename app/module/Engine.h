@@ -30,6 +30,11 @@ public:
     virtual ~Job() {}
     // The request due now on lane, if any; the engine sends it at once.
     virtual bool Next(unsigned lane, uint64_t now, Outgoing& out) = 0;
+    // Whether the request Next gave could leave (the transport took it).
+    virtual void Sent(bool ok, uint64_t now) {
+        (void)ok;
+        (void)now;
+    }
     virtual void Take(const Reply& reply, uint64_t now) = 0;
     // Acts on time-outs; true once the job has its result.
     virtual bool Done(uint64_t now) = 0;

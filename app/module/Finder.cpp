@@ -49,8 +49,8 @@ bool Finder::Next(unsigned lane, uint64_t now, Outgoing& out) {
 
 void Finder::Take(const Reply& reply, uint64_t) {
     if (reply.kind != Reply::kReport) return;
-    answered.insert(reply.record.etherIp);
-    uint32_t first = 0;
+    answered.insert(static_cast<uint32_t>(reply.record.ether_ip.ToLong()));
+    zo::IP first;
     switch (found.Add(reply.record, &first)) {
     case ModuleSet::kNew:
         if (onFound) onFound(reply.record);

@@ -37,8 +37,8 @@ public:
     unsigned Lanes() const { return 1 + static_cast<unsigned>(plan.networks.size()); }
 
     // Called for each new module, and for a mac seen at a second address.
-    std::function<void(const ModuleRecord&)> onFound;
-    std::function<void(const ModuleRecord&, uint32_t first)> onConflict;
+    std::function<void(const ModleParam&)> onFound;
+    std::function<void(const ModleParam&, zo::IP first)> onConflict;
 
 private:
     bool AllWanted() const;

@@ -43,11 +43,56 @@ UINT ThreadCodePage() {
 
 } // namespace
 
-void DecodeDatagram(const char* data, int length, zo::String& out) {
+namespace {
+
+// Valid UTF-8 (no overlong forms, surrogates or values past U+10FFFF) with
+// at least one multi-byte sequence.
+bool IsMultiByteUtf8(const unsigned char* p, int n) {
+    bool multi = false;
+    for (int i = 0; i < n;) {
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        int more;
+        unsigned lowest;
+        unsigned long v;
+        if (b >= 0xC2 && b <= 0xDF) more = 1, lowest = 0x80, v = b & 0x1F;
+        else if (b >= 0xE0 && b <= 0xEF) more = 2, lowest = 0x800, v = b & 0x0F;
+        else if (b >= 0xF0 && b <= 0xF4) more = 3, lowest = 0x10000, v = b & 0x07;
+        else return false;
+        if (i + more >= n) return false;   // cut short
+        for (int k = 1; k <= more; ++k) {
+            unsigned char c = p[i + k];
+            if ((c & 0xC0) != 0x80) return false;
+            v = (v << 6) | (c & 0x3F);
+        }
+        if (v < lowest || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return false;
+        multi = true;
+        i += more + 1;
+    }
+    return multi;
+}
+
+} // namespace
+
+void DecodeDatagram(const char* data, int length, zo::String& out, bool* utf8) {
     out = L"";
+    if (utf8) *utf8 = false;
     if (!data || length <= 0) return;
     const void* nul = memchr(data, 0, static_cast<size_t>(length));
     int n = nul ? static_cast<int>(static_cast<const char*>(nul) - data) : length;
+    if (IsMultiByteUtf8(reinterpret_cast<const unsigned char*>(data), n)) {
+        int units = MultiByteToWideChar(CP_UTF8, 0, data, n, nullptr, 0);
+        zo::Memory<wchar_t> buffer;
+        if (units > 0 && buffer.SetLength(static_cast<unsigned>(units)) &&
+            MultiByteToWideChar(CP_UTF8, 0, data, n, buffer.data, units) == units) {
+            out.CopyText(buffer.data, static_cast<unsigned>(units));
+            if (utf8) *utf8 = true;
+        }
+        return;
+    }
     UINT cp = ThreadCodePage();
     int start = 0;
     for (int i = 0; i < n; ++i) {
@@ -71,17 +116,50 @@ bool ParseReport(const zo::String& text, zo::Json& report) {
     return false;
 }
 
-void ReadReport(const zo::Json& report, ModleParam& record) {
-    record.serv_host = report.PropertyStr(L"serv_host", L"");
+namespace {
+
+// The member's text, cut to at most limit units (the last of them U+FFFD)
+// when it is longer; a pair of surrogates is never split.
+bool Bounded(const zo::Json& report, const wchar_t* name, unsigned limit, zo::String& out) {
+    const wchar_t* text = report.PropertyStr(name, L"");
+    size_t n = wcslen(text);
+    if (n <= limit) {
+        out = text;
+        return false;
+    }
+    unsigned keep = limit - 1;
+    if (keep > 0 && text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF) --keep;
+    out = L"";
+    out.CopyText(text, keep);
+    out += L"\xFFFD";
+    return true;
+}
+
+} // namespace
+
+unsigned ReadReport(const zo::Json& report, ModleParam& record) {
+    unsigned cut = 0;
+    if (Bounded(report, L"serv_host", kMaxHost, record.serv_host)) cut |= kCutHost;
     record.serv_port = static_cast<unsigned short>(report.PropertyInt32(L"serv_port", 0));
     record.serial_rate = report.PropertyInt32(L"serial_rate", 9600);
-    record.ap_ssid = report.PropertyStr(L"ap_ssid", L"");
-    record.ap_pass = report.PropertyStr(L"ap_pass", L"");
+    if (Bounded(report, L"ap_ssid", kMaxSsid, record.ap_ssid)) cut |= kCutSsid;
+    if (Bounded(report, L"ap_pass", kMaxPass, record.ap_pass)) cut |= kCutPass;
     record.ether_ip = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"ether_ip", 0)));
     record.ether_gate = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"ether_gate", 0)));
     record.wifi_ip = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"wifi_ip", 0)));
     record.wifi_gate = static_cast<unsigned long>(static_cast<unsigned>(report.PropertyInt32(L"wifi_gate", 0)));
-    record.mac = report.PropertyStr(L"mac", L"");
+    if (Bounded(report, L"mac", kMaxMac, record.mac)) cut |= kCutMac;
+    return cut;
+}
+
+void CutMembersText(unsigned cut, zo::String& out) {
+    static const wchar_t* const names[4] = {L"serv_host", L"ap_ssid", L"ap_pass", L"mac"};
+    out = L"";
+    for (unsigned i = 0; i < 4; ++i) {
+        if (!(cut & (1u << i))) continue;
+        if (out.Length()) out += L", ";
+        out += names[i];
+    }
 }
 
 ModleParam* FindModule(const zo::ObjectList<ModleParam>& modules, const wchar_t* mac) {
@@ -93,11 +171,17 @@ ModleParam* FindModule(const zo::ObjectList<ModleParam>& modules, const wchar_t*
     return nullptr;
 }
 
-ModleParam* MergeReport(zo::ObjectList<ModleParam>& modules, const zo::Json& report, bool& existed) {
-    ModleParam* record = FindModule(modules, report.PropertyStr(L"mac", L""));
+ModleParam* MergeReport(zo::ObjectList<ModleParam>& modules, const zo::Json& report, bool& existed, bool utf8,
+                        unsigned* cut) {
+    // The record is found under the mac as it is kept (cut to its bound).
+    ModleParam read;
+    unsigned c = ReadReport(report, read);
+    read.utf8 = utf8;
+    if (cut) *cut = c;
+    ModleParam* record = FindModule(modules, read.mac.Handle());
     existed = record != nullptr;
     if (!record && modules.Count() < kMaxModules) record = modules.Add();
-    if (record) ReadReport(report, *record);
+    if (record) *record = read;
     return record;
 }
 
@@ -161,6 +245,77 @@ int BuildWriteRequest(const zo::String& settings, zo::Memory<char>& out) {
     for (unsigned i = 0; i < sizeof(kWriteRequest); ++i) name[i] = static_cast<wchar_t>(kWriteRequest[i]);
     text.Prepend(name);
     return text.ToMultiByte(out);
+}
+
+namespace {
+
+// Whether a module speaking utf8 (or else the ANSI code page) can hold text.
+bool Carried(const wchar_t* text, bool utf8) {
+    int n = static_cast<int>(wcslen(text));
+    if (n == 0) return true;
+    if (utf8) {
+        for (int i = 0; i < n; ++i) {
+            wchar_t c = text[i];
+            if (c >= 0xDC00 && c <= 0xDFFF) return false;   // a lone second half
+            if (c >= 0xD800 && c <= 0xDBFF && !(i + 1 < n && text[++i] >= 0xDC00 && text[i] <= 0xDFFF)) return false;
+        }
+        return true;
+    }
+    BOOL lost = FALSE;
+    int bytes = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, n, nullptr, 0, nullptr, &lost);
+    return bytes > 0 && !lost;
+}
+
+bool Inexact(const zo::String& text) {
+    for (unsigned i = 0; i < text.Length(); ++i)
+        if (text.Element(i) == 0xFFFD) return true;
+    return false;
+}
+
+} // namespace
+
+int BuildSave(const ModleParam& current, const SettingsTexts& texts, zo::Memory<char>& out, SaveProblem& problem) {
+    problem = SaveProblem();
+    struct Member {
+        const wchar_t* name;
+        const wchar_t* text;
+        const zo::String* now;
+    };
+    const Member members[4] = {{L"serv_host", texts.host, &current.serv_host},
+                               {L"ap_ssid", texts.ssid, &current.ap_ssid},
+                               {L"ap_pass", texts.pass, &current.ap_pass},
+                               {L"mac", current.mac.Handle(), &current.mac}};
+    for (const Member& m : members) {
+        const wchar_t* text = m.text ? m.text : L"";
+        bool edited = !(*m.now == text);
+        if (edited && !Carried(text, current.utf8)) problem.kind = SaveProblem::kCannotCarry;
+        if (!edited && Inexact(*m.now)) problem.kind = SaveProblem::kNotExact;
+        if (problem.kind != SaveProblem::kNone) {
+            problem.member = m.name;
+            return 0;
+        }
+    }
+    SettingsTexts t = texts;
+    t.mac = current.mac.Handle();
+    zo::String settings;
+    BuildSettings(t, settings);
+    if (current.utf8) {
+        // Plain ASCII: the units the writer left to the code page go as escapes too.
+        zo::String ascii;
+        unsigned from = 0;
+        for (unsigned i = 0; i < settings.Length(); ++i) {
+            wchar_t c = settings.Element(i);
+            if (c < 0x80) continue;
+            wchar_t escape[8];
+            swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
+            ascii.CopyText(settings.Handle() + from, i - from);
+            ascii += escape;
+            from = i + 1;
+        }
+        ascii.CopyText(settings.Handle() + from, settings.Length() - from);
+        settings = ascii;
+    }
+    return BuildWriteRequest(settings, out);
 }
 
 namespace {

@@ -26,20 +26,33 @@ const int kApListPrefixLength = 7;
 // parameter report.
 bool IsApList(const char* data, int length);
 
-// Decodes datagram bytes up to the first NUL (at most length) in the
-// thread's ANSI code page. A lead byte whose next byte cannot follow it
-// becomes one U+FFFD and never swallows that byte, so a name in another
-// encoding cannot eat the quote after it. Valid text decodes as the code
-// page says.
-void DecodeDatagram(const char* data, int length, zo::String& out);
+// Decodes datagram bytes up to the first NUL (at most length). Bytes that
+// are valid UTF-8 and hold a multi-byte sequence are UTF-8 (many access
+// point names are written so; read in the code page they would turn into
+// other, valid characters), and *utf8 is set; anything else is the
+// thread's ANSI code page. There a lead byte whose next byte cannot follow
+// it becomes one U+FFFD and never swallows that byte, so a name in another
+// encoding cannot eat the quote after it.
+void DecodeDatagram(const char* data, int length, zo::String& out, bool* utf8 = nullptr);
 
 // Parses decoded report text into report. False when the text is not JSON
 // (report is then released). An empty text is a null report.
 bool ParseReport(const zo::String& text, zo::Json& report);
 
+// The most characters a module holds in each text: a host name is at most
+// 253 characters, an access point name 32 bytes, a WPA passphrase 63
+// characters (64 hex digits), a mac 17 (some room is left). A longer text
+// in a report is cut there and ends in U+FFFD, so the record stays small
+// under a flood and a save never writes the cut text back unedited.
+const unsigned kMaxHost = 253, kMaxSsid = 32, kMaxPass = 64, kMaxMac = 64;
+enum CutMember { kCutHost = 1, kCutSsid = 2, kCutPass = 4, kCutMac = 8 };
+
 // Overwrites all ten fields of record from a report; missing members, other
-// kinds and non-object reports give the defaults.
-void ReadReport(const zo::Json& report, ModleParam& record);
+// kinds and non-object reports give the defaults. Returns the CutMember
+// bits of the texts that were cut.
+unsigned ReadReport(const zo::Json& report, ModleParam& record);
+// "serv_host, ap_ssid" for the bits of ReadReport's result.
+void CutMembersText(unsigned cut, zo::String& out);
 
 // The first record whose mac equals mac code unit for code unit (null is
 // the empty text); null when none.
@@ -51,8 +64,10 @@ const unsigned kMaxModules = 4096;
 
 // Files a report under its mac: the existing record, or a new one appended
 // at the end. Null, with nothing changed, for a new mac when the list holds
-// kMaxModules already, and when memory runs out.
-ModleParam* MergeReport(zo::ObjectList<ModleParam>& modules, const zo::Json& report, bool& existed);
+// kMaxModules already, and when memory runs out. utf8: the report came as
+// UTF-8 (DecodeDatagram). *cut (when given) gets ReadReport's result.
+ModleParam* MergeReport(zo::ObjectList<ModleParam>& modules, const zo::Json& report, bool& existed,
+                        bool utf8 = false, unsigned* cut = nullptr);
 
 // The access-point names of a "+CWLAP:" text (the bytes after the prefix,
 // decoded): split at "\n", names at positions 0, 2, 4, ... of the first
@@ -80,6 +95,24 @@ void BuildSettings(const SettingsTexts& texts, zo::String& out);
 // "set_net_modle_param" directly followed by the settings text, in the ANSI
 // code page; returns the byte count (the bytes end with a NUL not counted).
 int BuildWriteRequest(const zo::String& settings, zo::Memory<char>& out);
+
+// Why a save was not built: the member (its key in the request) and what is wrong.
+struct SaveProblem {
+    enum Kind { kNone, kCannotCarry, kNotExact } kind = kNone;
+    const wchar_t* member = nullptr;   // "serv_host", "ap_ssid", "ap_pass" or "mac"
+};
+
+// The save of the texts a person has for a module whose record is current
+// (texts.mac is ignored: the record's mac is sent). A text equal to the
+// module's own is one the person did not edit, and it must reach the module
+// exactly as it is: for a module speaking the ANSI code page the request is
+// BuildSettings' and BuildWriteRequest's, for one speaking UTF-8 every unit
+// from U+0080 travels as an escape, so the request is plain ASCII. Returns
+// the byte count, or 0 with nothing built and problem set when an edited
+// text holds a character the module's encoding cannot carry (kCannotCarry),
+// or an unedited one could not be read exactly (kNotExact: it holds U+FFFD,
+// undecodable bytes or a text cut to its bound).
+int BuildSave(const ModleParam& current, const SettingsTexts& texts, zo::Memory<char>& out, SaveProblem& problem);
 
 // A module's own report of record, compact, addresses as the numbers whose
 // lowest byte is the first octet.

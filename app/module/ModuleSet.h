@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/module/Reply.h"
+#include "app/module/ModleParam.h"
 
 namespace proto {
 
@@ -15,14 +15,15 @@ public:
     // Files a report. A mac already known from another Ethernet address
     // keeps its first record and answers kConflict once per such address,
     // with that address in *first.
-    Added Add(const ModuleRecord& r, uint32_t* first = nullptr);
-    const ModuleRecord* Find(const std::wstring& mac) const;
-    const std::vector<ModuleRecord>& List() const { return records; }
+    Added Add(const ModleParam& r, zo::IP* first = nullptr);
+    // The module of a mac as a person writes it (any case, ':' or '-').
+    const ModleParam* Find(const std::wstring& mac) const;
+    const std::vector<ModleParam>& List() const { return records; }
     size_t Count() const { return records.size(); }
 
 private:
-    std::vector<ModuleRecord> records;
-    std::vector<std::pair<std::wstring, uint32_t>> conflicts;   // already warned
+    std::vector<ModleParam> records;
+    std::vector<std::pair<std::wstring, unsigned long>> conflicts;   // already warned
 };
 
 } // namespace proto

@@ -1,33 +1,22 @@
-// ModuleRecord: one module's settings as its report gave them, in standard
-// strings, and Reply: one datagram read with the protocol code (report,
-// access-point list or neither). Plain values.
+// Reply: one datagram read with the protocol code: a report (its record),
+// an access-point list (its names) or neither. Plain values.
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/module/ModleParam.h"
 #include "app/module/Transport.h"
 
 namespace proto {
 
-struct ModuleRecord {
-    std::wstring mac, host, ssid, pass;
-    unsigned port = 0;
-    int baud = 9600;
-    uint32_t etherIp = 0, etherGate = 0, wifiIp = 0, wifiGate = 0;   // network order
-};
-
 struct Reply {
     enum Kind { kOther, kReport, kApList } kind = kOther;
-    ModuleRecord record;              // kReport
+    ModleParam record;                // kReport; record.utf8 tells how it came
     std::vector<std::wstring> aps;    // kApList
-    zo::IP from;
+    zo::IP from;                      // serves the trace only: it is not always the module's
 };
 
 // Reads a datagram exactly as the window does.
 Reply ReadReply(const Datagram& d);
-
-// Dotted text of an address held in network order.
-std::wstring Dotted(uint32_t address);
 
 } // namespace proto

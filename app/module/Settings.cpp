@@ -1,6 +1,8 @@
 // Checking, merging and building settings.
 #include "app/module/Settings.h"
 
+#include "app/module/Address.h"
+
 #include <cwchar>
 
 #include "app/module/ModuleProtocol.h"
@@ -67,35 +69,48 @@ bool ParseEdit(const std::wstring& text, Edits& edits, std::wstring& error) {
     return true;
 }
 
-ModuleRecord Merge(const ModuleRecord& current, const Edits& e) {
-    ModuleRecord r = current;
-    if (e.has[kBaud]) r.baud = static_cast<int>(wcstoul(e.value[kBaud].c_str(), nullptr, 10));
-    if (e.has[kHost]) r.host = e.value[kHost];
-    if (e.has[kPort]) r.port = static_cast<unsigned>(wcstoul(e.value[kPort].c_str(), nullptr, 10));
-    if (e.has[kSsid]) r.ssid = e.value[kSsid];
-    if (e.has[kPass]) r.pass = e.value[kPass];
+ModleParam Merge(const ModleParam& current, const Edits& e) {
+    ModleParam r = current;
+    if (e.has[kBaud]) r.serial_rate = static_cast<int>(wcstoul(e.value[kBaud].c_str(), nullptr, 10));
+    if (e.has[kHost]) r.serv_host = e.value[kHost].c_str();
+    if (e.has[kPort]) r.serv_port = static_cast<unsigned short>(wcstoul(e.value[kPort].c_str(), nullptr, 10));
+    if (e.has[kSsid]) r.ap_ssid = e.value[kSsid].c_str();
+    if (e.has[kPass]) r.ap_pass = e.value[kPass].c_str();
     return r;
 }
 
-std::wstring ValueText(const ModuleRecord& r, SettingKey key) {
+std::wstring ValueText(const ModleParam& r, SettingKey key) {
     switch (key) {
-    case kBaud: return std::to_wstring(r.baud);
-    case kHost: return r.host;
-    case kPort: return std::to_wstring(r.port);
-    case kSsid: return r.ssid;
-    case kPass: return r.pass;
+    case kBaud: return std::to_wstring(r.serial_rate);
+    case kHost: return Text(r.serv_host);
+    case kPort: return std::to_wstring(r.serv_port);
+    case kSsid: return Text(r.ap_ssid);
+    case kPass: return Text(r.ap_pass);
     default: return std::wstring();
     }
 }
 
-bool SaveRequest(const ModuleRecord& intended, std::string& bytes, std::wstring& error) {
+bool SaveRequest(const ModleParam& current, const ModleParam& intended, std::string& bytes, std::wstring& error) {
     std::wstring baud = ValueText(intended, kBaud), port = ValueText(intended, kPort);
-    proto::SettingsTexts texts = {baud.c_str(), intended.host.c_str(), port.c_str(),
-                                  intended.ssid.c_str(), intended.pass.c_str(), intended.mac.c_str()};
-    zo::String settings;
-    BuildSettings(texts, settings);
+    SettingsTexts texts = {baud.c_str(), intended.serv_host.Handle(), port.c_str(),
+                           intended.ap_ssid.Handle(), intended.ap_pass.Handle(), intended.mac.Handle()};
     zo::Memory<char> out;
-    int n = BuildWriteRequest(settings, out);
+    SaveProblem problem;
+    int n = BuildSave(current, texts, out, problem);
+    if (problem.kind != SaveProblem::kNone) {
+        std::wstring member = problem.member;
+        std::wstring key = member == L"serv_host" ? L"host"
+                           : member == L"ap_ssid" ? L"ssid"
+                           : member == L"ap_pass" ? L"pass"
+                                                  : member;
+        if (problem.kind == SaveProblem::kCannotCarry)
+            error = key + L" holds a character the module cannot hold (it speaks " +
+                    (current.utf8 ? L"UTF-8" : L"the ANSI code page") + L")";
+        else
+            error = L"the module's " + key + L" could not be read exactly, and a save would change it; give " + key +
+                    L"=... to set it";
+        return false;
+    }
     if (n <= 0 || static_cast<size_t>(n) > kMaxDatagram) {
         error = L"the settings take " + std::to_wstring(n) + L" bytes; one datagram holds at most " +
                 std::to_wstring(kMaxDatagram);
@@ -105,7 +120,7 @@ bool SaveRequest(const ModuleRecord& intended, std::string& bytes, std::wstring&
     return true;
 }
 
-std::vector<std::wstring> Differences(const ModuleRecord& want, const ModuleRecord& have) {
+std::vector<std::wstring> Differences(const ModleParam& want, const ModleParam& have) {
     std::vector<std::wstring> out;
     for (int k = 0; k < kSettingKeys; ++k) {
         SettingKey key = static_cast<SettingKey>(k);

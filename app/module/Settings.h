@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/module/Reply.h"
+#include "app/module/ModleParam.h"
 
 namespace proto {
 
@@ -30,14 +30,16 @@ bool CheckValue(SettingKey key, const std::wstring& value, std::wstring& error);
 bool ParseEdit(const std::wstring& text, Edits& edits, std::wstring& error);
 
 // The record a save of these edits leaves on a module that had `current`.
-ModuleRecord Merge(const ModuleRecord& current, const Edits& edits);
-// The save request for the record's five values and its mac, built exactly
-// as the window builds it; false with a reason when it does not fit one datagram.
-bool SaveRequest(const ModuleRecord& intended, std::string& bytes, std::wstring& error);
+ModleParam Merge(const ModleParam& current, const Edits& edits);
+// The save request that turns the module's `current` record into
+// `intended`, built exactly as the window builds it (BuildSave); false with
+// a reason naming the key when a value cannot be carried, an unedited one
+// could not be read exactly, or the whole does not fit one datagram.
+bool SaveRequest(const ModleParam& current, const ModleParam& intended, std::string& bytes, std::wstring& error);
 // The five values of `want` that `have` does not hold, each as
 // "baud 9600 (module reports 115200)".
-std::vector<std::wstring> Differences(const ModuleRecord& want, const ModuleRecord& have);
+std::vector<std::wstring> Differences(const ModleParam& want, const ModleParam& have);
 // A value of the record as text (the port and baud rate in decimal).
-std::wstring ValueText(const ModuleRecord& r, SettingKey key);
+std::wstring ValueText(const ModleParam& r, SettingKey key);
 
 } // namespace proto

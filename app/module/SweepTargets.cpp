@@ -1,6 +1,8 @@
 // Choosing the hosts of a sweep.
 #include "app/module/SweepTargets.h"
 
+#include "app/module/Address.h"
+
 #include <algorithm>
 #include <cwchar>
 
@@ -26,33 +28,14 @@ std::vector<uint32_t> Range(const std::vector<Adapter>& local, uint32_t first, u
 
 } // namespace
 
-bool ParseAddress(const std::wstring& text, uint32_t& out) {
-    uint32_t parts[4];
-    size_t at = 0;
-    for (int i = 0; i < 4; ++i) {
-        size_t start = at;
-        uint32_t v = 0;
-        while (at < text.size() && text[at] >= L'0' && text[at] <= L'9' && at - start < 3) v = v * 10 + (text[at++] - L'0');
-        if (at == start || v > 255) return false;
-        parts[i] = v;
-        if (i < 3) {
-            if (at >= text.size() || text[at] != L'.') return false;
-            ++at;
-        }
-    }
-    if (at != text.size()) return false;
-    out = parts[0] | (parts[1] << 8) | (parts[2] << 16) | (parts[3] << 24);
-    return true;
-}
-
 bool SweepTargets(const std::vector<Adapter>& local, const std::wstring& adapter, const std::wstring& subnet,
                   std::vector<std::vector<uint32_t>>& out, std::wstring& error) {
     out.clear();
     if (!subnet.empty()) {
         size_t slash = subnet.find(L'/');
-        uint32_t a = 0;
+        zo::IP address;
         std::wstring bits = slash == std::wstring::npos ? L"" : subnet.substr(slash + 1);
-        if (slash == std::wstring::npos || !ParseAddress(subnet.substr(0, slash), a) || bits.empty() || bits.size() > 2 ||
+        if (slash == std::wstring::npos || !ParseAddress(subnet.substr(0, slash), address) || bits.empty() || bits.size() > 2 ||
             bits.find_first_not_of(L"0123456789") != std::wstring::npos) {
             error = L"--subnet \"" + subnet + L"\" is not A.B.C.D/N";
             return false;
@@ -67,13 +50,15 @@ bool SweepTargets(const std::vector<Adapter>& local, const std::wstring& adapter
             error = L"--subnet " + subnet + L" has no hosts to sweep (the smallest network is /30)";
             return false;
         }
-        uint32_t mask = 0xFFFFFFFFu << (32 - n), base = Swap(a) & mask;
+        uint32_t mask = 0xFFFFFFFFu << (32 - n), base = Swap(static_cast<uint32_t>(address.ToLong())) & mask;
         out.push_back(Range(local, base + 1, (base | ~mask) - 1));
         return true;
     }
     uint32_t only = 0;
     if (!adapter.empty()) {
-        if (!ParseAddress(adapter, only) || !Own(local, only)) {
+        zo::IP given;
+        if (ParseAddress(adapter, given)) only = static_cast<uint32_t>(given.ToLong());
+        if (!only || !Own(local, only)) {
             error = L"--adapter " + adapter + L" is not an address of this computer (";
             bool first = true;
             for (const Adapter& n : local) {

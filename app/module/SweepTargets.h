@@ -17,7 +17,4 @@ namespace proto {
 bool SweepTargets(const std::vector<Adapter>& local, const std::wstring& adapter, const std::wstring& subnet,
                   std::vector<std::vector<uint32_t>>& out, std::wstring& error);
 
-// A dotted address (exactly four decimal parts) in network order.
-bool ParseAddress(const std::wstring& text, uint32_t& out);
-
 } // namespace proto

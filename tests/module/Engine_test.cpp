@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "FakeNetwork.h"
+#include "app/module/Address.h"
 #include "app/module/Engine.h"
 #include "app/module/Exchange.h"
 #include "app/module/Finder.h"
@@ -162,7 +163,7 @@ TEST(EngineExchange, SeveralModulesInFlightShareTheIntervalOfOneLane) {
     }
     uint64_t start = n.now;
     RunJobs(n, 50, 1, jobs);
-    for (auto& s : saves) EXPECT_EQ(Exchange::kOk, s.result) << s.record.mac.c_str();
+    for (auto& s : saves) EXPECT_EQ(Exchange::kOk, s.result) << proto::Text(s.record.mac).c_str();
     for (auto& m : n.modules) EXPECT_EQ(1234, m.second.record.serv_port);
     EXPECT_EQ(20u, n.sent.size()) << "each module: one read, one save";
     for (size_t i = 1; i < n.sent.size(); ++i) EXPECT_GE(n.sent[i].at - n.sent[i - 1].at, 50u);

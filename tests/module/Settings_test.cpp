@@ -33,19 +33,19 @@ TEST(CliSettings, ValuesTheModuleCannotCarryAreRefused) {
 }
 
 TEST(CliSettings, ASaveSendsAllSixMembersKeepingTheValuesNotGiven) {
-    ModuleRecord current;
+    ModleParam current;
     current.mac = L"5C:CF:7F:00:00:01";
-    current.host = L"198.51.100.10";
-    current.port = 8899;
-    current.baud = 115200;
-    current.ssid = L"Guest";
-    current.pass = L"old";
+    current.serv_host = L"198.51.100.10";
+    current.serv_port = 8899;
+    current.serial_rate = 115200;
+    current.ap_ssid = L"Guest";
+    current.ap_pass = L"old";
     Edits e;
     std::wstring error;
     ASSERT_TRUE(ParseEdit(L"ssid=办公室", e, error));
     ASSERT_TRUE(ParseEdit(L"port=7000", e, error));
     std::string bytes;
-    ASSERT_TRUE(SaveRequest(Merge(current, e), bytes, error));
+    ASSERT_TRUE(SaveRequest(current, Merge(current, e), bytes, error));
     EXPECT_EQ("set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\",\"serv_port\":7000,"
               "\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\",\"ap_pass\":\"old\",\"mac\":\"5C:CF:7F:00:00:01\"}",
               bytes);
@@ -55,12 +55,12 @@ TEST(CliSettings, ASaveSendsAllSixMembersKeepingTheValuesNotGiven) {
     EXPECT_EQ(L"port \"7000\" (module reports \"8899\")", d[0]);
 
     // Settings that do not fit one datagram are refused before anything is sent.
-    ModuleRecord big = current;
-    big.pass.assign(65500, L'x');
-    EXPECT_FALSE(SaveRequest(big, bytes, error));
+    ModleParam big = current;
+    big.ap_pass = std::wstring(65500, L'x').c_str();
+    EXPECT_FALSE(SaveRequest(current, big, bytes, error));
     EXPECT_NE(std::wstring::npos, error.find(L"one datagram holds at most 65507")) << std::string(error.begin(), error.end());
-    big.pass.assign(65300, L'x');
-    EXPECT_TRUE(SaveRequest(big, bytes, error));
+    big.ap_pass = std::wstring(65300, L'x').c_str();
+    EXPECT_TRUE(SaveRequest(current, big, bytes, error));
 }
 
 TEST(CliSweepTargets, SubnetsFromSlash30ToSlash22AdaptersAndOwnAddresses) {
