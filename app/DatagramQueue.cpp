@@ -3,6 +3,8 @@
 
 #include <cwchar>
 
+#include "app/module/ModuleProtocol.h"
+
 namespace {
 
 // A value's block: the value, its list header or string header, the
@@ -17,6 +19,19 @@ const size_t kSlot = sizeof(void*);
 size_t TextBytes(const wchar_t* text) { return text ? (wcslen(text) + 1) * sizeof(wchar_t) : 0; }
 
 } // namespace
+
+void Datagram::Read(const char* data, int bytes, const zo::SOCKADDR& sender) {
+    length = bytes;
+    from = sender;
+    if (proto::IsApList(data, bytes)) {
+        apList = true;
+        proto::DecodeDatagram(data + proto::kApListPrefixLength, bytes - proto::kApListPrefixLength, text);
+    } else {
+        proto::DecodeDatagram(data, bytes, text, &utf8);
+        parsed = proto::ParseReport(text, report);
+    }
+    Seal();
+}
 
 size_t Datagram::TreeBytes(const zo::Json& value) {
     size_t bytes = kValueBlock;

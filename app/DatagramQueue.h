@@ -17,10 +17,15 @@
 struct Datagram : public zo::_struct {
     bool apList = false;   // "+CWLAP:" list; text holds what follows the prefix
     bool parsed = false;   // a report whose text parsed; report holds it
+    bool utf8 = false;     // the report came as UTF-8
     zo::String text;       // the decoded bytes
     zo::Json report;
     int length = 0;        // bytes on the wire
     zo::SOCKADDR from;
+
+    // Reads the bytes the receive thread took (the kind test, decoding,
+    // parsing) and seals the entry.
+    void Read(const char* data, int bytes, const zo::SOCKADDR& sender);
 
     // What the entry weighs against the queue's bound: the record, the
     // decoded text and the parsed tree as the heap holds them. Worked out

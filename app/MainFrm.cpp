@@ -1,15 +1,18 @@
 // The main window: construction, controls and layout, the handlers that
-// wire them to the protocol, and the hand-over of datagrams to the UI thread.
+// wire them to the module core, and the hand-over of datagrams to the UI
+// thread.
 #include "app/MainFrm.h"
 
 #include <chrono>
 #include <cstring>
 #include <initializer_list>
 
-#include "app/module/Destination.h"
-#include "app/MainLayout.h"
-#include "app/module/ModuleProtocol.h"
+#include "app/Notices.h"
 #include "app/Resource.h"
+#include "app/module/Address.h"
+#include "app/module/Destination.h"
+#include "app/module/Exchange.h"
+#include "app/module/Finder.h"
 #include "core/Print.h"
 #include "core/StringList.h"
 #include "data/WndPosKeeper.h"
@@ -40,6 +43,8 @@ int SelectExact(const zo::ComboBox& box, const wchar_t* text) {
     return -1;
 }
 
+const wchar_t* Or(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
+
 // Finds the local address and posts it to the window (in wParam, in
 // network order); it runs on a thread of its own.
 DWORD WINAPI LookUpLocalAddress(void* window) {
@@ -50,25 +55,14 @@ DWORD WINAPI LookUpLocalAddress(void* window) {
 
 } // namespace
 
-MainFrm::MainFrm(bool stopEvent) : sweepStop(stopEvent) {
-    serialGroup.createInfo->title = L"串口设置";
-    serverGroup.createInfo->title = L"服务器设置";
-    moduleGroup.createInfo->title = L"网络模块";
-    wifiGroup.createInfo->title = L"WIFI 设置";
-    baudLabel.createInfo->title = L"串口速率:";
-    hostLabel.createInfo->title = L"IP地址/域名:";
-    portLabel.createInfo->title = L"端口:";
-    apLabel.createInfo->title = L"可用WIFI:";
-    passLabel.createInfo->title = L"密码:";
+MainFrm::MainFrm() {
+    for (int id = 0; id < mainlayout::kControlCount; ++id)
+        if (const wchar_t* title = mainlayout::kTitles[id]) Control(static_cast<mainlayout::Control>(id))->createInfo->title = title;
     infoEdit.createInfo->style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL;
     infoEdit.createInfo->style &= ~WS_TABSTOP;   // it takes no input
     moduleBox.fitListToEntries = true;   // similar macs differ only at their end
     // The boxes take input, so the keyboard stops at them.
     for (zo::ComboBox* box : {&moduleBox, &baudBox, &hostBox, &apBox}) box->createInfo->style |= WS_TABSTOP;
-    searchButton.createInfo->title = L"搜索联网模块";
-    apRefreshButton.createInfo->title = L"刷新";
-    refreshButton.createInfo->title = L"刷新";
-    saveButton.createInfo->title = L"保存";
 
     buttonFont.SetSize(16);
     buttonFont.Realize();
@@ -82,18 +76,18 @@ MainFrm::MainFrm(bool stopEvent) : sweepStop(stopEvent) {
 
     createEvent.Add(this, &MainFrm::OnCreate);
     commandEvent.Add(this, &MainFrm::OnCommand);
-    AddMessageHandler(WM_DATAGRAMS, WM_DATAGRAMS, this, &MainFrm::OnDatagrams);
-    AddMessageHandler(WM_TIMER, WM_TIMER, this, &MainFrm::OnDrainTimer);
-    AddMessageHandler(WM_TIMER, WM_TIMER, this, &MainFrm::OnProgressTimer);
     dpiEvent.Add(this, &MainFrm::OnDpi);
     enterEvent.Add(this, &MainFrm::OnEnter);
-    AddMessageHandler(WM_SWEEP_DONE, WM_SWEEP_DONE, this, &MainFrm::OnSweepDone);
+    AddMessageHandler(WM_DATAGRAMS, WM_DATAGRAMS, this, &MainFrm::OnDatagrams);
+    AddMessageHandler(WM_TIMER, WM_TIMER, this, &MainFrm::OnTimer);
+    AddMessageHandler(WM_SEARCH_DONE, WM_SEARCH_DONE, this, &MainFrm::OnSearchDone);
+    AddMessageHandler(WM_VERIFY_DONE, WM_VERIFY_DONE, this, &MainFrm::OnVerifyDone);
     AddMessageHandler(WM_LOCAL_ADDRESS, WM_LOCAL_ADDRESS, this, &MainFrm::OnLocalAddress);
     AddMessageHandler(WM_SHOWN, WM_SHOWN, this, &MainFrm::OnShown);
     AddMessageHandler(WM_DESTROY, WM_DESTROY, this, &MainFrm::OnDestroy);
 
-    // Requests go out of one socket that may broadcast; replies come to
-    // port 6643 whatever port a request left from.
+    // Requests of the UI thread go out of one socket that may broadcast;
+    // replies come to port 6643 whatever port a request left from.
     zo::Socket* s = sender.GetSocket();
     if (s->Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
         BOOL on = TRUE;
@@ -110,7 +104,7 @@ MainFrm::MainFrm(bool stopEvent) : sweepStop(stopEvent) {
 
     // The layout tree is built now so the smallest client size follows
     // from it; the controls are attached once they exist.
-    BuildLayout();
+    mainlayout::Build(root, nodes);
     root.limitsView = true;
     // The first window, before any saved place, is made at least that large
     // at the DPI it will most likely have; the window corrects it to its own.
@@ -123,12 +117,10 @@ MainFrm::MainFrm(bool stopEvent) : sweepStop(stopEvent) {
 }
 
 MainFrm::~MainFrm() {
-    // No reply handler runs from here on.
+    // No reply handler runs from here on, so nothing reaches the jobs either.
     receiver.Stop();
-    // The sweep uses the sending socket: it ends (within one interval) first.
-    sweepStop.Set();
-    if (sweepThread.Handle()) sweepThread.Wait(INFINITE);
-    sweepThread.Close();
+    search.Stop();
+    verify.Stop();
     modules.Clear();
     selected = nullptr;
     sender.Close();
@@ -137,32 +129,19 @@ MainFrm::~MainFrm() {
     zo::WndPosKeeper::Instance()->Unregister(this);
 }
 
-void MainFrm::BuildLayout() {
-    static_assert(kLayoutNodes == mainlayout::kNodes, "one node per row of the table");
-    mainlayout::Build(root, nodes);
-}
-
-zo::ICtrl* MainFrm::ControlAt(int index) {
-    // The order the controls are made in (OnCreate), which the table uses.
-    zo::ICtrl* const order[mainlayout::kControls] = {
+zo::ICtrl* MainFrm::Control(mainlayout::Control id) {
+    using namespace mainlayout;
+    zo::ICtrl* const byId[kControls] = {
         &moduleBox, &moduleGroup, &searchButton, &serialGroup, &serverGroup, &baudBox, &baudLabel,
         &hostLabel, &portLabel, &hostBox, &portEdit, &wifiGroup, &apLabel, &apBox,
         &apRefreshButton, &passLabel, &passEdit, &infoEdit, &addressEdit, &refreshButton, &saveButton};
-    return index >= 0 && index < static_cast<int>(mainlayout::kControls) ? order[index] : nullptr;
-}
-
-void MainFrm::AttachControls() {
-    // Each control was made on its node's rectangle, so it is attached
-    // without being placed again: a drop-down box, which keeps the height
-    // its font gives it, would otherwise be resized twice for nothing.
-    for (unsigned i = 0; i < kLayoutNodes; ++i)
-        if (zo::ICtrl* c = ControlAt(mainlayout::kRows[i].control))
-            if (nodes[i]) nodes[i]->window = c->Handle();
+    static_assert(sizeof(byId) / sizeof(byId[0]) == kControlCount, "one control an id");
+    return id >= 0 && id < kControlCount ? byId[id] : nullptr;
 }
 
 zo::Layout* MainFrm::Node(const wchar_t* name) const {
-    for (unsigned i = 0; i < kLayoutNodes; ++i)
-        if (nodes[i] && nodes[i]->name == name) return nodes[i];
+    for (zo::Layout* n : nodes)
+        if (n && n->name == name) return n;
     return nullptr;
 }
 
@@ -179,6 +158,7 @@ void MainFrm::OnDpi(int atDpi, zo::View*) {
 }
 
 void MainFrm::OnCreate(zo::IWnd*) {
+    using namespace mainlayout;
     HWND me = Handle();
     zo::Font* font = zo::GetDefaultFont();
     font->SetSize(20);
@@ -189,8 +169,8 @@ void MainFrm::OnCreate(zo::IWnd*) {
     // 21 windows after their creation took longer than creating them there.
     // The tree is arranged now, with no window in it yet.
     root.Update(nullptr);
-    for (unsigned i = 0; i < kLayoutNodes; ++i) {
-        zo::ICtrl* c = ControlAt(mainlayout::kRows[i].control);
+    for (unsigned i = 0; i < kNodes; ++i) {
+        zo::ICtrl* c = Control(kRows[i].control);
         if (!nodes[i] || !c) continue;
         zo::CreateStruct* cs = c->createInfo.Get();
         cs->x = nodes[i]->x;
@@ -198,40 +178,22 @@ void MainFrm::OnCreate(zo::IWnd*) {
         cs->width = nodes[i]->cx;
         cs->height = nodes[i]->cy;
     }
-
-    moduleBox.Create(me);
-    moduleGroup.Create(me);
-    searchButton.Create(me);
+    for (int id = 0; id < kControlCount; ++id) Control(static_cast<mainlayout::Control>(id))->Create(me);
     searchButton.Send(WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
-    serialGroup.Create(me);
-    serverGroup.Create(me);
-    baudBox.Create(me);
-    zo::StringList rates;
+    apRefreshButton.Send(WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
+    zo::StringList rates, hosts;
     rates.Split(kBaudRates, L",");
     for (unsigned i = 0; i < rates.Count(); ++i) baudBox.InsertItem(zo::NPOS, rates[i].Handle());
-    baudLabel.Create(me);
-    hostLabel.Create(me);
-    portLabel.Create(me);
-    hostBox.Create(me);
     // The default host now; the local address follows it when found.
-    zo::StringList hostItems;
-    hostItems.Split(kDefaultHosts, L",");
-    for (unsigned i = 0; i < hostItems.Count(); ++i)
-        if (hostItems[i].Length()) hostBox.InsertItem(zo::NPOS, hostItems[i].Handle());
-    portEdit.Create(me);
-    wifiGroup.Create(me);
-    apLabel.Create(me);
-    apBox.Create(me);
-    apRefreshButton.Create(me);
-    apRefreshButton.Send(WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
-    passLabel.Create(me);
-    passEdit.Create(me);
-    infoEdit.Create(me);
-    addressEdit.Create(me);
-    refreshButton.Create(me);
-    saveButton.Create(me);
+    hosts.Split(kDefaultHosts, L",");
+    for (unsigned i = 0; i < hosts.Count(); ++i)
+        if (hosts[i].Length()) hostBox.InsertItem(zo::NPOS, hosts[i].Handle());
 
-    AttachControls();
+    // Each control was made on its node's rectangle, so it is attached
+    // without being placed again.
+    for (unsigned i = 0; i < kNodes; ++i)
+        if (zo::ICtrl* c = Control(kRows[i].control))
+            if (nodes[i]) nodes[i]->window = c->Handle();
     // Datagrams that came before the window existed are waiting (queued, or
     // in the socket's buffer): from now on the receive thread wakes this
     // window, and this first wake takes whatever is already queued, in order.
@@ -246,9 +208,8 @@ void MainFrm::OnShown(zo::Message*, zo::IWnd*) {
     receiver.Start();
     // The local address takes a name look-up that loads the resolver's
     // libraries (over 10 ms on a cold start), so a thread of its own finds
-    // it and the host list gets it when it comes. The thread holds nothing
-    // of this object, only the window it posts to, so it is never waited
-    // for; a window gone by then ignores it.
+    // it. The thread holds only the window it posts to, so it is never
+    // waited for; a window gone by then ignores it.
     if (HANDLE t = CreateThread(nullptr, 0, LookUpLocalAddress, Handle(), 0, nullptr))
         CloseHandle(t);
     else
@@ -258,7 +219,7 @@ void MainFrm::OnShown(zo::Message*, zo::IWnd*) {
 void MainFrm::OnCommand(unsigned short, unsigned short code, zo::IWnd* source) {
     if (!source) return;
     if (source == &searchButton)
-        StartSweep();
+        StartSearch();
     else if (source == &saveButton)
         Save();
     else if (source == &apRefreshButton)
@@ -274,9 +235,13 @@ void MainFrm::OnEnter(zo::IWnd* focused, zo::Frame*) {
     if (focused == &addressEdit) RefreshByAddress();
 }
 
+void MainFrm::Warn(const wchar_t* text, const wchar_t* caption) {
+    MessageBoxW(Handle(), text, caption, MB_ICONERROR | MB_OK);
+}
+
 void MainFrm::ShowModule(ModleParam* record) {
     if (!record) return;
-    hostBox.SetText(record->serv_host.Handle() ? record->serv_host.Handle() : L"");
+    hostBox.SetText(Or(record->serv_host));
     zo::String text;
     text.Format(L"%d", record->serv_port);
     portEdit.SetText(text.Handle());
@@ -288,134 +253,163 @@ void MainFrm::ShowModule(ModleParam* record) {
         baudBox.SetSelection(-1);
         baudBox.SetText(text.Handle());
     }
-    const wchar_t* ssid = record->ap_ssid.Handle() ? record->ap_ssid.Handle() : L"";
+    const wchar_t* ssid = Or(record->ap_ssid);
     if (!*ssid) {
         apBox.SetSelection(-1);
         apBox.SetText(L"");
     } else if (SelectExact(apBox, ssid) < 0) {
+        // The box is bounded: a flood of ever new names for one module
+        // pushes the oldest out.
+        while (apBox.GetCount() >= kMaxApNames) apBox.Send(CB_DELETESTRING, 0);
         int i = apBox.InsertItem(zo::NPOS, ssid);
         if (i >= 0) apBox.SetSelection(i);
     }
-
-    passEdit.SetText(record->ap_pass.Handle() ? record->ap_pass.Handle() : L"");
-    zo::String dotted;
-    dotted = record->ether_ip.ToString();
-    addressEdit.SetText(dotted.Handle());
-    proto::AddressLines(*record, text);
-    infoEdit.SetText(text.Handle());
+    passEdit.SetText(Or(record->ap_pass));
+    addressEdit.SetText(proto::Dotted(record->ether_ip).c_str());
     selected = record;
+    ShowInfo(*record);
 }
 
-void MainFrm::StartSweep() {
-    // A second click while a sweep runs starts nothing: the button is
-    // disabled here, on the click, and enabled again when the sweep ends.
-    if (sweeping.load()) return;
-    if (sweepThread.Handle()) {
-        sweepThread.Wait(INFINITE);
-        sweepThread.Close();
-    }
+void MainFrm::ShowInfo(const ModleParam& record) {
+    zo::String text;
+    proto::AddressLines(record, text);
+    if (savedLine.Length() && savedMac == record.mac) text += savedLine;
+    infoEdit.SetText(text.Handle());
+}
+
+void MainFrm::StartSearch() {
+    // A second click while a search runs starts nothing: the button is
+    // disabled on the click and enabled again when the search ends.
+    if (searching) return;
+    std::vector<proto::Adapter> adapters;
+    proto::LocalAdapters(adapters);
+    proto::SweepPlan plan = proto::EveryAdapterPlan(adapters, localAddress);
+    searchPlanned = proto::PlannedRequests(plan);
+    proto::Finder* finder = new proto::Finder(plan);
+    unsigned lanes = finder->Lanes();
+    if (!search.Start(finder, lanes, kSweepIntervalMs, Handle(), WM_SEARCH_DONE, ++searchNumber)) return;
+    searching = true;
     searchButton.Enable(false);
-    sweeping.store(true);
-    sweepSent.store(0);
-    sweepStop.Reset();
-    if (!sweepThread.StartThread(this, &MainFrm::SweepModules, proto::kReadRequest, 0)) {
-        sweeping.store(false);
-        searchButton.Enable(true);
-        return;
-    }
     ShowProgress();
     SetTimer(Handle(), kProgressTimer, kProgressMs, nullptr);
 }
 
 void MainFrm::ShowProgress() {
     zo::String text;
-    if (sweeping.load())
-        text.Format(L"搜索中 %u/%u", sweepSent.load(), kSweepHosts);
+    if (searching)
+        text.Format(L"搜索中 %u/%u", search.Sent(), searchPlanned);
     else
         text = L"搜索联网模块";
     searchButton.SetText(text.Handle());
 }
 
-void MainFrm::OnProgressTimer(zo::Message* m, zo::IWnd*) {
-    if (m->wParam != kProgressTimer) return;
-    m->flags |= zo::Message::handled;
-    ShowProgress();
-}
-
-void MainFrm::SweepModules(const char* request, int length) {
-    if (length == 0) length = static_cast<int>(strlen(request));
-    zo::IP local = proto::LocalAddress();
-    for (unsigned k = 1; k <= kSweepHosts; ++k) {
-        sender.SendTo(request, length, proto::kModulePort, proto::SweepHost(local, k));
-        sweepSent.store(k);
-        // Modules are not flooded: one request every 50 ms. The wait ends
-        // early when the window goes, so the sweep never outlives it long.
-        if (sweepStop.Wait(kSweepIntervalMs)) break;
+void MainFrm::OnTimer(zo::Message* m, zo::IWnd*) {
+    if (m->wParam == kProgressTimer) {
+        m->flags |= zo::Message::handled;
+        ShowProgress();
+    } else if (m->wParam == kDrainTimer) {
+        m->flags |= zo::Message::handled;
+        if (uiWindow.load()) DrainQueue();
     }
-    HWND h = uiWindow.load();
-    if (h) PostMessageW(h, WM_SWEEP_DONE, 0, 0);
 }
 
-void MainFrm::OnLocalAddress(zo::Message* m, zo::IWnd*) {
-    zo::String dotted;
-    dotted = zo::IP(static_cast<unsigned long>(m->wParam)).ToString();
-    hostBox.InsertItem(zo::NPOS, dotted.Handle());
-}
-
-void MainFrm::OnSweepDone(zo::Message*, zo::IWnd*) {
-    if (sweepThread.Handle()) {
-        sweepThread.Wait(INFINITE);   // it posted this as its last act
-        sweepThread.Close();
-    }
-    sweeping.store(false);
+void MainFrm::OnSearchDone(zo::Message* m, zo::IWnd*) {
+    if (m->wParam != searchNumber) return;
+    search.Finish();
+    searching = false;
     KillTimer(Handle(), kProgressTimer);
     ShowProgress();
     searchButton.Enable(true);
 }
 
+void MainFrm::OnLocalAddress(zo::Message* m, zo::IWnd*) {
+    localAddress = zo::IP(static_cast<unsigned long>(m->wParam));
+    zo::String dotted;
+    dotted = localAddress.ToString();
+    hostBox.InsertItem(zo::NPOS, dotted.Handle());
+}
+
 void MainFrm::SendToModule(const char* data, int length) {
     if (!selected || !data) return;
-    // The socket may broadcast: a request meant for one module (a save
-    // carries the WiFi password) goes only to one module's address.
+    // The socket may broadcast: a request meant for one module goes only
+    // to an address that can be one module's.
     zo::String refusal;
     proto::RefusalText(selected->ether_ip, refusal);
-    if (refusal.Length()) {
-        MessageBoxW(Handle(), refusal.Handle(), L"Error", MB_ICONERROR | MB_OK);
-        return;
-    }
+    if (refusal.Length()) return Warn(refusal.Handle());
     if (length == 0) length = static_cast<int>(strlen(data));
     sender.SendTo(data, length, proto::kModulePort, selected->ether_ip);
 }
 
-bool MainFrm::CollectSettings(zo::String& out) {
-    if (!selected) return false;
+void MainFrm::Save() {
+    if (!selected) return Warn(L"请先选择一个模块");
+    zo::String refusal;
+    proto::RefusalText(selected->ether_ip, refusal);
+    if (refusal.Length()) return Warn(refusal.Handle());
     zo::String baud, host, port, ssid, pass;
     baudBox.GetText(baud);
     hostBox.GetText(host);
     portEdit.GetText(port);
     apBox.GetText(ssid);
     passEdit.GetText(pass);
-    proto::SettingsTexts texts = {baud.Handle(), host.Handle(), port.Handle(),
-                                  ssid.Handle(), pass.Handle(), selected->mac.Handle()};
-    proto::BuildSettings(texts, out);
-    return true;
+    proto::SettingsTexts texts = {Or(baud), Or(host), Or(port), Or(ssid), Or(pass), Or(selected->mac)};
+    zo::Memory<char> bytes;
+    proto::SaveProblem problem;
+    int n = proto::BuildSave(*selected, texts, bytes, problem);
+    if (n <= 0) {
+        notices::SaveRefused(problem, refusal);
+        return Warn(refusal.Handle());
+    }
+    // What the module should report once it took the save.
+    ModleParam intended = *selected;
+    intended.serial_rate = proto::BaudFromText(texts.baud);
+    intended.serv_host = texts.host;
+    intended.serv_port = proto::PortFromText(texts.port);
+    intended.ap_ssid = texts.ssid;
+    intended.ap_pass = texts.pass;
+    // A second save ends the first one's verification.
+    verify.Stop();
+    savedLine = L"";
+    proto::ExchangeOptions options;
+    proto::Exchange* save =
+        new proto::Exchange(selected->ether_ip, std::string(bytes.data, static_cast<size_t>(n)), *selected, intended, options);
+    if (!verify.Start(save, 1, kSweepIntervalMs, Handle(), WM_VERIFY_DONE, ++verifyNumber))
+        Warn(L"保存没有发送：网络不可用。");
 }
 
-void MainFrm::Save() {
-    zo::String settings;
-    if (!CollectSettings(settings)) {
-        MessageBoxW(Handle(), L"请先选择一个模块", L"Error", MB_ICONERROR | MB_OK);
+void MainFrm::OnVerifyDone(zo::Message* m, zo::IWnd*) {
+    if (m->wParam != verifyNumber) return;
+    proto::Exchange* e = static_cast<proto::Exchange*>(verify.Finish());
+    if (!e) return;
+    zo::String text;
+    switch (e->result) {
+    case proto::Exchange::kOk: {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        savedMac = e->intended.mac;
+        savedLine.Format(L"已保存 %02u:%02u:%02u\r\n", now.wHour, now.wMinute, now.wSecond);
+        if (selected && selected->mac == savedMac) ShowInfo(*selected);
         return;
     }
-    zo::Memory<char> bytes;
-    int n = proto::BuildWriteRequest(settings, bytes);
-    if (n > 0) SendToModule(bytes.data, n);
+    case proto::Exchange::kDiffers: notices::NotTaken(e->intended, e->reported, text); break;
+    case proto::Exchange::kSilentAfterSave:
+        text.Format(L"保存已发送，但模块 %s 之后没有回答，不知道它是否接受了这些值。", Or(e->intended.mac));
+        break;
+    default: text = L"保存没有完成。"; break;
+    }
+    MessageBoxW(Handle(), text.Handle(), L"保存", MB_ICONWARNING | MB_OK);
 }
 
 void MainFrm::RefreshByAddress() {
     zo::String text;
     addressEdit.GetText(text);
-    zo::IP ip(text.Handle() ? text.Handle() : L"");
+    // An empty address asks every module on the segment (a broadcast read);
+    // a text that is no address is refused, not read as one.
+    zo::IP ip;
+    if (text.Length() && !proto::ParseAddress(text.Handle(), ip)) {
+        zo::String refusal;
+        notices::NotAnAddress(text.Handle(), refusal);
+        return Warn(refusal.Handle());
+    }
     sender.SendTo(proto::kReadRequest, static_cast<int>(strlen(proto::kReadRequest)), proto::kModulePort, ip);
 }
 
@@ -423,13 +417,11 @@ void MainFrm::ChooseModule() {
     int i = moduleBox.GetSelection();
     zo::String mac;
     if (i < 0 || !moduleBox.GetItemText(static_cast<unsigned>(i), mac)) return;
-    if (ModleParam* record = FindModule(mac.Handle())) ShowModule(record);
-}
-
-ModleParam* MainFrm::FindModule(const wchar_t* mac) { return proto::FindModule(modules, mac); }
-
-ModleParam* MainFrm::MergeReport(const zo::Json& report, bool& existed) {
-    return proto::MergeReport(modules, report, existed);
+    ModleParam* record = modules.Find(mac.Handle());
+    if (!record) return;
+    // A new choice ends the verification of a save to another module.
+    if (record != selected) verify.Stop();
+    ShowModule(record);
 }
 
 void MainFrm::FillAccessPoints(const wchar_t* text) {
@@ -437,68 +429,44 @@ void MainFrm::FillAccessPoints(const wchar_t* text) {
     apBox.GetText(shown);
     zo::StringList names;
     proto::AccessPointNames(text, names);
-    // A list may name thousands: the box's list is redrawn once, not once a name.
+    // A list may name thousands: the box's list is redrawn once, not once a
+    // name, and keeps at most kMaxApNames names.
     apBox.Send(WM_SETREDRAW, FALSE);
     apBox.Clear();
-    apBox.InsertItem(zo::NPOS, shown.Handle() ? shown.Handle() : L"");
-    for (unsigned i = 0; i < names.Count(); ++i) apBox.InsertItem(zo::NPOS, names[i].Handle());
+    apBox.InsertItem(zo::NPOS, Or(shown));
+    for (unsigned i = 0; i < names.Count() && i + 1 < kMaxApNames; ++i) apBox.InsertItem(zo::NPOS, names[i].Handle());
     apBox.Send(WM_SETREDRAW, TRUE);
-    apBox.SelectText(shown.Handle() ? shown.Handle() : L"");
+    apBox.SelectText(Or(shown));
 }
 
 void MainFrm::OnDatagram(char* data, int length, zo::SOCKADDR& from) {
+    // A running search or verification sees every datagram too.
+    search.Deliver(data, length, from.GetIp());
+    verify.Deliver(data, length, from.GetIp());
     Datagram* d = new Datagram;
     if (!d) return;
-    d->length = length;
-    d->from = from;
-    if (proto::IsApList(data, length)) {
-        d->apList = true;
-        proto::DecodeDatagram(data + proto::kApListPrefixLength, length - proto::kApListPrefixLength, d->text);
-    } else {
-        proto::DecodeDatagram(data, length, d->text);
-        d->parsed = proto::ParseReport(d->text, d->report);
-    }
-    d->Seal();
-    if (queue.Push(d)) WakeUi();
-}
-
-void MainFrm::WakeUi() {
+    d->Read(data, length, from);
     HWND h = uiWindow.load();
-    if (h) PostMessageW(h, WM_DATAGRAMS, 0, 0);
+    if (queue.Push(d) && h) PostMessageW(h, WM_DATAGRAMS, 0, 0);
 }
 
 void MainFrm::HandleDatagram(Datagram& d) {
     if (d.apList) {
-        FillAccessPoints(d.text.Handle() ? d.text.Handle() : L"");
+        FillAccessPoints(Or(d.text));
     } else {
-        zo::Print(L"%s", d.text.Handle() ? d.text.Handle() : L"");
-        if (d.parsed) {
-            bool existed = false;
-            ModleParam* record = MergeReport(d.report, existed);
-            if (!record) RefusedNewModule();
-            if (record) {
-                if (!existed) moduleBox.InsertItem(zo::NPOS, record->mac.Handle() ? record->mac.Handle() : L"");
-                // While one module is known its reports refresh the boxes.
-                if (moduleBox.GetCount() == 1) {
-                    moduleBox.SetSelection(0);
-                    ShowModule(record);
-                }
+        zo::Print(L"%s", Or(d.text));
+        bool added = false;
+        ModleParam* record = d.parsed ? modules.File(d.report, d.utf8, added, GetTickCount()) : nullptr;
+        if (record) {
+            if (added) moduleBox.InsertItem(zo::NPOS, Or(record->mac));
+            // While one module is known its reports refresh the boxes.
+            if (moduleBox.GetCount() == 1) {
+                moduleBox.SetSelection(0);
+                ShowModule(record);
             }
         }
     }
     zo::PrintA("recv: %d,%s", d.length, d.from.GetIp().ToString());
-}
-
-void MainFrm::RefusedNewModule() {
-    if (modules.Count() < proto::kMaxModules) return;   // no memory: nothing to say
-    // A flood of new macs is traced once, not once a datagram: a burst ends
-    // when no new mac has been refused for a while.
-    DWORD now = GetTickCount();
-    if (!refusingModules || now - lastRefusal > kRefusalBurstMs)
-        zo::PrintA("recv: the module list is full (%u modules), reports of new modules are ignored",
-                   proto::kMaxModules);
-    refusingModules = true;
-    lastRefusal = now;
 }
 
 void MainFrm::DrainQueue() {
@@ -522,15 +490,10 @@ void MainFrm::OnDatagrams(zo::Message* m, zo::IWnd*) {
     if (uiWindow.load()) DrainQueue();
 }
 
-void MainFrm::OnDrainTimer(zo::Message* m, zo::IWnd*) {
-    if (m->wParam != kDrainTimer) return;
-    m->flags |= zo::Message::handled;
-    if (uiWindow.load()) DrainQueue();
-}
-
 void MainFrm::OnDestroy(zo::Message*, zo::IWnd*) {
     uiWindow.store(nullptr);
     KillTimer(Handle(), kDrainTimer);
     KillTimer(Handle(), kProgressTimer);
-    sweepStop.Set();
+    search.Stop();
+    verify.Stop();
 }

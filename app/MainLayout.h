@@ -1,13 +1,22 @@
 // The main window's layout table: the layout tree a node a row, in 96-DPI
-// pixels, with the control each node shows named by its place in the order
-// the window makes its controls. The window and its bare start-up twin
-// (tools/bare_window) both take their rectangles from it.
+// pixels, with the control each node shows named by its id, which is also
+// its place in the order the window makes its controls. The window and its
+// bare start-up twin (tools/bare_window) both take their rectangles from it.
 #pragma once
 #include "core/Win.h"
 #include "window/Geometry.h"
 #include "window/Layout.h"
 
 namespace mainlayout {
+
+// The controls, in the order the window makes them.
+enum Control : int {
+    kNone = -1,
+    kModuleBox, kModuleGroup, kSearchButton, kSerialGroup, kServerGroup, kBaudBox, kBaudLabel,
+    kHostLabel, kPortLabel, kHostBox, kPortEdit, kWifiGroup, kApLabel, kApBox,
+    kApRefreshButton, kPassLabel, kPassEdit, kInfoEdit, kAddressEdit, kRefreshButton, kSaveButton,
+    kControlCount
+};
 
 // Each row is appended as the last child of its parent (an earlier row; -1
 // is the root). A row arranges its children left to right, a column top to
@@ -20,13 +29,15 @@ struct NodeRow {
     int fixed;
     float weight;
     int left, top, right, bottom;
-    int control;   // index in creation order; -1: the node shows no window
+    Control control;   // kNone: the node shows no window
 };
 
 const unsigned kNodes = 25;
-const unsigned kControls = 21;
+const unsigned kControls = kControlCount;
 const int kRootMargin = 10;
 extern const NodeRow kRows[kNodes];
+// Each control's text when it is made (null: none).
+extern const wchar_t* const kTitles[kControls];
 
 // Builds the tree under root (root's own margins included); nodes[i] gets
 // row i's node (null when the tree could not grow).

@@ -11,7 +11,7 @@ Engine::Engine(Transport& t, Clock& c, unsigned intervalMs, unsigned lanes)
 
 void Engine::Run(const std::vector<Job*>& jobs, void (*onEvent)(void*), void* context) {
     std::vector<bool> done(jobs.size(), false);
-    for (;;) {
+    while (!stopping.load()) {
         uint64_t now = clock.Now();
         bool all = true;
         for (size_t j = 0; j < jobs.size(); ++j) {

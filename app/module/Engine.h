@@ -4,6 +4,7 @@
 // however many jobs are running; a sweep of several networks runs one lane
 // per network side by side. The engine borrows its transport, clock and jobs.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,7 +52,11 @@ public:
     // after each send or reply, for progress.
     void Run(const std::vector<Job*>& jobs, void (*onEvent)(void*) = nullptr, void* context = nullptr);
 
-    unsigned Sent() const { return sent; }
+    // Ends a Run early, from any thread (at the next turn of its loop; a
+    // transport's wait is ended by the transport's owner).
+    void Stop() { stopping.store(true); }
+
+    unsigned Sent() const { return sent.load(); }
     unsigned Lanes() const { return static_cast<unsigned>(laneFree.size()); }
 
 private:
@@ -60,7 +65,8 @@ private:
     unsigned interval;
     std::vector<uint64_t> laneFree;   // when each lane may send again
     std::vector<size_t> laneTurn;     // the job asked first, for fairness
-    unsigned sent = 0;
+    std::atomic<unsigned> sent{0};
+    std::atomic<bool> stopping{false};
 };
 
 } // namespace proto

@@ -2,8 +2,30 @@
 #include "app/module/Finder.h"
 
 #include "app/module/ModuleProtocol.h"
+#include "app/module/SweepTargets.h"
 
 namespace proto {
+
+SweepPlan EveryAdapterPlan(const std::vector<Adapter>& adapters, zo::IP fallback) {
+    SweepPlan plan;
+    std::vector<Adapter> local = adapters;
+    if (local.empty() && !fallback.IsNull()) {
+        Adapter a;
+        a.address = fallback;
+        a.prefixLength = 24;
+        local.push_back(a);
+    }
+    std::wstring error;
+    SweepTargets(local, L"", L"", plan.networks, error);
+    for (const Adapter& a : local) plan.broadcastFrom.push_back(a.address);
+    return plan;
+}
+
+unsigned PlannedRequests(const SweepPlan& plan) {
+    size_t n = plan.broadcast ? (plan.broadcastFrom.empty() ? 1 : plan.broadcastFrom.size()) : 0;
+    for (const std::vector<uint32_t>& hosts : plan.networks) n += hosts.size() * (plan.passes ? plan.passes : 1);
+    return static_cast<unsigned>(n);
+}
 
 Finder::Finder(const SweepPlan& p) : plan(p), position(p.networks.size(), 0), pass(p.networks.size(), 0) {
     if (plan.passes == 0) plan.passes = 1;

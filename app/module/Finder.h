@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 
+#include "app/module/Adapters.h"
 #include "app/module/Engine.h"
 #include "app/module/ModuleSet.h"
 
@@ -22,6 +23,14 @@ struct SweepPlan {
     uint64_t tail = 1000;             // replies still awaited after the last request
     std::vector<std::wstring> wanted;
 };
+
+// The window's search: a broadcast read from each adapter, then every
+// adapter's /24 (its own addresses left out) side by side, once; with no
+// adapter known, the /24 around fallback (the first local address; none:
+// the broadcast alone).
+SweepPlan EveryAdapterPlan(const std::vector<Adapter>& adapters, zo::IP fallback);
+// The most requests a plan sends (its broadcasts and every host of every pass).
+unsigned PlannedRequests(const SweepPlan& plan);
 
 class Finder : public Job {
 public:

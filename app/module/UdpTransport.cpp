@@ -58,6 +58,20 @@ bool UdpTransport::Open(unsigned short port, int& error) {
     return true;
 }
 
+bool UdpTransport::OpenSending(int& error) {
+    error = 0;
+    if (!started) {
+        if (zo::StartWinsock() != 0) {
+            error = WSAGetLastError();
+            return false;
+        }
+        started = true;
+    }
+    if (!sender.IsNull() || MakeSender(sender, zo::IP())) return true;
+    error = WSAGetLastError();
+    return false;
+}
+
 bool UdpTransport::MakeSender(zo::Socket& s, zo::IP local) {
     if (!s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) return false;
     BOOL on = TRUE;
@@ -98,6 +112,10 @@ bool UdpTransport::Send(zo::IP to, const std::string& bytes, zo::IP from) {
 }
 
 bool UdpTransport::Receive(unsigned ms, Datagram& out) {
+    if (socket.IsNull()) {
+        Sleep(ms);
+        return false;
+    }
     fd_set set;
     FD_ZERO(&set);
     FD_SET(socket.Handle(), &set);

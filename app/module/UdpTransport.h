@@ -22,6 +22,9 @@ public:
 
     // False when the port cannot be had; error is Winsock's code.
     bool Open(unsigned short port, int& error);
+    // Only the sending side, for a program whose receiving port is held
+    // elsewhere (Receive then never has anything).
+    bool OpenSending(int& error);
     bool Send(zo::IP to, const std::string& bytes, zo::IP via) override;
     bool Receive(unsigned ms, Datagram& out) override;
 

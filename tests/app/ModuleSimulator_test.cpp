@@ -89,7 +89,7 @@ private:
 struct Read {
     explicit Read(const std::string& bytes) {
         zo::String text;
-        proto::DecodeDatagram(bytes.data(), static_cast<int>(bytes.size()), text);
+        proto::DecodeDatagram(bytes.data(), static_cast<int>(bytes.size()), text, &record.utf8);
         parsed = proto::ParseReport(text, report);
         if (parsed) proto::ReadReport(report, record);
     }
@@ -269,7 +269,7 @@ TEST_F(ModuleSimulator, MisbehaviourSwitchesChangeOnlyTheirModule) {
         {"--utf8 report", 6, proto::kReadRequest,
          [](const std::string& reply, const Read& r) {
              return reply.find("\"ap_ssid\":\"" + kUtf8Name + "\"") != std::string::npos && r.parsed &&
-                    r.record.mac == ModuleMac(6).c_str() && r.record.ap_ssid.Length() == 5;
+                    r.record.mac == ModuleMac(6).c_str() && r.record.ap_ssid == L"办公室" && r.record.utf8;
          }},
         {"--utf8 list", 6, proto::kApListRequest,
          [](const std::string& reply, const Read&) {

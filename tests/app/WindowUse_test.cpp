@@ -180,7 +180,7 @@ TEST_F(ProgramInUse, TheSearchButtonCountsTheHostsAskedAtLeastOnceASecondAndRead
     using Clock = std::chrono::steady_clock;
     auto lastChange = Clock::now();
     std::wstring last;
-    unsigned lastCount = 0, changes = 0;
+    unsigned lastCount = 0, lastTotal = 0, changes = 0;
     double longestMs = 0;
     bool ended = zotest::WaitUntil([&] {
         std::wstring now = Text(search);
@@ -192,7 +192,9 @@ TEST_F(ProgramInUse, TheSearchButtonCountsTheHostsAskedAtLeastOnceASecondAndRead
         if (now == L"搜索联网模块") return true;
         unsigned count = 0, total = 0;
         EXPECT_EQ(swscanf(now.c_str(), L"搜索中 %u/%u", &count, &total), 2) << std::string(now.begin(), now.end());
-        EXPECT_EQ(total, 254u);
+        // Every adapter's /24 and a broadcast from each: at least one /24.
+        EXPECT_GE(total, 254u);
+        lastTotal = total;
         EXPECT_GE(count, lastCount);
         EXPECT_FALSE(IsWindowEnabled(search));
         lastCount = count;
@@ -201,28 +203,28 @@ TEST_F(ProgramInUse, TheSearchButtonCountsTheHostsAskedAtLeastOnceASecondAndRead
     }, 30000);
     ASSERT_TRUE(ended) << "the search did not end; the button reads " << std::string(last.begin(), last.end());
     EXPECT_TRUE(zotest::WaitUntil([&] { return IsWindowEnabled(search) != FALSE; }));
-    EXPECT_GE(lastCount, 250u);
+    // Only the three hosts that answered the broadcast are not asked again.
+    EXPECT_GE(lastCount + 10, lastTotal);
     EXPECT_GE(changes, 10u);
     // Updated at least once a second (with room for a busy machine).
     EXPECT_LT(longestMs, 1500.0);
     EXPECT_EQ(SendMessageW(controls[0], CB_GETCOUNT, 0, 0), 3);
 }
 
-TEST(SweepWithoutStopEvent, SweepsEveryHostAndStillEndsWhenTheWindowGoes) {
+TEST(Search, EndsAtOnceWhenTheWindowGoes) {
     ZO_REQUIRE_TEST_NETWORK();
     zotest::Simulator sim;
     ASSERT_TRUE(sim.Start(L"--modules 3"));
     apptest::TraceSink trace;
-    MainFrm* frame = new MainFrm(false);
+    MainFrm* frame = new MainFrm;
     ASSERT_NE(apptest::ShowFrame(*frame), nullptr);
     frame->searchButton.Click();
-    // The modules are hosts 101 to 103: a sweep that stopped early misses them.
     ASSERT_TRUE(zotest::PumpUntil([&] { return frame->moduleBox.GetCount() == 3; }, 20000));
     EXPECT_TRUE(frame->Sweeping());
     auto start = std::chrono::steady_clock::now();
     delete frame;
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(ms, 1000.0) << "the sweep sleeps one interval at a time and sees the window go";
+    EXPECT_LT(ms, 1000.0) << "the search's wait ends when the window goes";
 }
 
 TEST(ModuleList, ItsDropDownIsAsWideAsItsWidestMac) {
