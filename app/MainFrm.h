@@ -93,6 +93,7 @@ public:
     // The layout node of that name ("A", "D1b3", ...); null when none.
     zo::Layout* Node(const wchar_t* name) const;
     bool Sweeping() const { return search.Running() || searching; }
+    bool Verifying() const { return verify.Running(); }
     const DatagramQueue& Queue() const { return queue; }
 
 private:
