@@ -18,9 +18,6 @@
 #include "data/WndPosKeeper.h"
 #include "window/Dpi.h"
 
-const wchar_t MainFrm::kDefaultHosts[] = L"modules.example.com,";
-const wchar_t MainFrm::kBaudRates[] = L"9600,19200,38400,57600,115200";
-
 namespace {
 
 const UINT_PTR kDrainTimer = 1;
@@ -29,18 +26,6 @@ const UINT_PTR kProgressTimer = 2;
 HICON LoadAppIcon(int size) {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
                                          size, size, LR_DEFAULTCOLOR));
-}
-
-// Selects the entry whose text is exactly text; -1 when none is.
-int SelectExact(const zo::ComboBox& box, const wchar_t* text) {
-    zo::String item;
-    for (int i = 0, n = box.GetCount(); i < n; ++i) {
-        if (box.GetItemText(static_cast<unsigned>(i), item) && item == text) {
-            box.SetSelection(i);
-            return i;
-        }
-    }
-    return -1;
 }
 
 const wchar_t* Or(const zo::String& s) { return s.Handle() ? s.Handle() : L""; }
@@ -88,15 +73,7 @@ MainFrm::MainFrm() {
 
     // Requests of the UI thread go out of one socket that may broadcast;
     // replies come to port 6643 whatever port a request left from.
-    zo::Socket* s = sender.GetSocket();
-    if (s->Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
-        BOOL on = TRUE;
-        s->SetSockOpt(SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
-        zo::SOCKADDR all;
-        all.SetIp(zo::IP(zo::IP::None));
-        all.SetPortW(proto::kModulePort);
-        s->Connect(all);
-    }
+    sender.OpenBroadcast(proto::kModulePort);
     receiver.datagramHandler.Bind(this, &MainFrm::OnDatagram);
     // The port is claimed now; receiving starts once the window is shown
     // (OnShown), and whatever comes meanwhile waits in the socket's buffer.
@@ -106,14 +83,9 @@ MainFrm::MainFrm() {
     // from it; the controls are attached once they exist.
     mainlayout::Build(root, nodes);
     root.limitsView = true;
-    // The first window, before any saved place, is made at least that large
-    // at the DPI it will most likely have; the window corrects it to its own.
-    int startDpi = zo::SystemDpi();
-    minClientSize = root.MinClientSize(startDpi);
-    RECT frame = {0, 0, minClientSize.x, minClientSize.y};
-    zo::AdjustWindowRectForDpi(&frame, createInfo->style, createInfo->exStyle, startDpi);
-    if (createInfo->width < frame.right - frame.left) createInfo->width = static_cast<int16_t>(frame.right - frame.left);
-    if (createInfo->height < frame.bottom - frame.top) createInfo->height = static_cast<int16_t>(frame.bottom - frame.top);
+    // The first window, before any saved place, is made at least that large;
+    // the window corrects it to its own DPI.
+    root.SizeViewForCreation(zo::SystemDpi());
 }
 
 MainFrm::~MainFrm() {
@@ -137,12 +109,6 @@ zo::ICtrl* MainFrm::Control(mainlayout::Control id) {
         &apRefreshButton, &passLabel, &passEdit, &infoEdit, &addressEdit, &refreshButton, &saveButton};
     static_assert(sizeof(byId) / sizeof(byId[0]) == kControlCount, "one control an id");
     return id >= 0 && id < kControlCount ? byId[id] : nullptr;
-}
-
-zo::Layout* MainFrm::Node(const wchar_t* name) const {
-    for (zo::Layout* n : nodes)
-        if (n && n->name == name) return n;
-    return nullptr;
 }
 
 void MainFrm::OnDpi(int atDpi, zo::View*) {
@@ -182,10 +148,10 @@ void MainFrm::OnCreate(zo::IWnd*) {
     searchButton.Send(WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
     apRefreshButton.Send(WM_SETFONT, reinterpret_cast<WPARAM>(small), TRUE);
     zo::StringList rates, hosts;
-    rates.Split(kBaudRates, L",");
+    rates.Split(mainlayout::kBaudRates, L",");
     for (unsigned i = 0; i < rates.Count(); ++i) baudBox.InsertItem(zo::NPOS, rates[i].Handle());
     // The default host now; the local address follows it when found.
-    hosts.Split(kDefaultHosts, L",");
+    hosts.Split(mainlayout::kDefaultHosts, L",");
     for (unsigned i = 0; i < hosts.Count(); ++i)
         if (hosts[i].Length()) hostBox.InsertItem(zo::NPOS, hosts[i].Handle());
 
@@ -249,7 +215,7 @@ void MainFrm::ShowModule(ModleParam* record) {
     // Each box shows exactly this module's value, so a later save cannot
     // write the previous module's baud rate or access point into this one.
     text.Format(L"%d", record->serial_rate);
-    if (SelectExact(baudBox, text.Handle()) < 0) {
+    if (baudBox.SelectExact(text.Handle()) < 0) {
         baudBox.SetSelection(-1);
         baudBox.SetText(text.Handle());
     }
@@ -257,7 +223,7 @@ void MainFrm::ShowModule(ModleParam* record) {
     if (!*ssid) {
         apBox.SetSelection(-1);
         apBox.SetText(L"");
-    } else if (SelectExact(apBox, ssid) < 0) {
+    } else if (apBox.SelectExact(ssid) < 0) {
         // The box is bounded: a flood of ever new names for one module
         // pushes the oldest out.
         while (apBox.GetCount() >= kMaxApNames) apBox.Send(CB_DELETESTRING, 0);
@@ -359,19 +325,12 @@ void MainFrm::Save() {
         notices::SaveRefused(problem, refusal);
         return Warn(refusal.Handle());
     }
-    // What the module should report once it took the save.
-    ModleParam intended = *selected;
-    intended.serial_rate = proto::BaudFromText(texts.baud);
-    intended.serv_host = texts.host;
-    intended.serv_port = proto::PortFromText(texts.port);
-    intended.ap_ssid = texts.ssid;
-    intended.ap_pass = texts.pass;
     // A second save ends the first one's verification.
     verify.Stop();
     savedLine = L"";
     proto::ExchangeOptions options;
-    proto::Exchange* save =
-        new proto::Exchange(selected->ether_ip, std::string(bytes.data, static_cast<size_t>(n)), *selected, intended, options);
+    proto::Exchange* save = new proto::Exchange(selected->ether_ip, std::string(bytes.data, static_cast<size_t>(n)),
+                                                *selected, proto::Intended(*selected, texts), options);
     if (!verify.Start(save, 1, kSweepIntervalMs, Handle(), WM_VERIFY_DONE, ++verifyNumber))
         Warn(L"保存没有发送：网络不可用。");
 }

@@ -31,11 +31,7 @@ public:
     // window is up (posted by OnCreate, so it comes after the first showing)
     // and the receive and look-up threads may start; a save's verification
     // ended (wParam: its number).
-    static const UINT WM_DATAGRAMS = WM_APP + 0x101;
-    static const UINT WM_SEARCH_DONE = WM_APP + 0x102;
-    static const UINT WM_LOCAL_ADDRESS = WM_APP + 0x103;
-    static const UINT WM_SHOWN = WM_APP + 0x104;
-    static const UINT WM_VERIFY_DONE = WM_APP + 0x105;
+    enum : UINT { WM_DATAGRAMS = WM_APP + 0x101, WM_SEARCH_DONE, WM_LOCAL_ADDRESS, WM_SHOWN, WM_VERIFY_DONE };
     // The UI thread spends at most this long on the queue per turn of the
     // loop, then lets input and painting through before it goes on.
     static const DWORD kDrainSliceMs = 8;
@@ -50,27 +46,11 @@ public:
     ~MainFrm();
 
     zo::TopLayout root;
-    zo::GroupBox serialGroup;
-    zo::GroupBox serverGroup;
-    zo::GroupBox moduleGroup;
-    zo::GroupBox wifiGroup;
-    zo::ComboBox baudBox;
-    zo::ComboBox moduleBox;
-    zo::ComboBox apBox;
-    zo::ComboBox hostBox;
-    zo::Label baudLabel;
-    zo::Label hostLabel;
-    zo::Label portLabel;
-    zo::Label apLabel;
-    zo::Label passLabel;
-    zo::Edit portEdit;
-    zo::Edit passEdit;
-    zo::Edit infoEdit;
-    zo::Edit addressEdit;
-    zo::Button searchButton;
-    zo::Button apRefreshButton;
-    zo::Button refreshButton;
-    zo::Button saveButton;
+    zo::GroupBox serialGroup, serverGroup, moduleGroup, wifiGroup;
+    zo::ComboBox baudBox, moduleBox, apBox, hostBox;
+    zo::Label baudLabel, hostLabel, portLabel, apLabel, passLabel;
+    zo::Edit portEdit, passEdit, infoEdit, addressEdit;
+    zo::Button searchButton, apRefreshButton, refreshButton, saveButton;
     zo::UDPReceiver receiver;
     zo::UDPSender sender;
     zo::Font buttonFont;
@@ -86,12 +66,7 @@ public:
     void OnDatagram(char* data, int length, zo::SOCKADDR& from);   // receive thread
     void FillAccessPoints(const wchar_t* text);
 
-    // The host name that heads the server list, followed by its ",".
-    static const wchar_t kDefaultHosts[];
-    static const wchar_t kBaudRates[];
 
-    // The layout node of that name ("A", "D1b3", ...); null when none.
-    zo::Layout* Node(const wchar_t* name) const;
     bool Sweeping() const { return search.Running() || searching; }
     bool Verifying() const { return verify.Running(); }
     const DatagramQueue& Queue() const { return queue; }

@@ -41,6 +41,9 @@ const wchar_t* const kTitles[kControls] = {
     L"IP地址/域名:", L"端口:", nullptr, nullptr, L"WIFI 设置", L"可用WIFI:", nullptr,
     L"刷新", L"密码:", nullptr, nullptr, nullptr, L"刷新", L"保存"};
 
+const wchar_t kBaudRates[] = L"9600,19200,38400,57600,115200";
+const wchar_t kDefaultHosts[] = L"modules.example.com,";
+
 void Build(zo::Layout& root, zo::Layout* nodes[kNodes]) {
     root.name = L"Root";
     root.marginLeft = root.marginTop = root.marginRight = root.marginBottom = kRootMargin;

@@ -38,6 +38,10 @@ const int kRootMargin = 10;
 extern const NodeRow kRows[kNodes];
 // Each control's text when it is made (null: none).
 extern const wchar_t* const kTitles[kControls];
+// The baud rates listed, and the server host name that heads the server
+// list followed by its "," (the local address follows it when found).
+extern const wchar_t kBaudRates[];
+extern const wchar_t kDefaultHosts[];
 
 // Builds the tree under root (root's own margins included); nodes[i] gets
 // row i's node (null when the tree could not grow).

@@ -238,6 +238,16 @@ void BuildSettings(const SettingsTexts& texts, zo::String& out) {
     out.CopyText(text.Handle() + from, text.Length() - from);
 }
 
+ModleParam Intended(const ModleParam& current, const SettingsTexts& texts) {
+    ModleParam r = current;
+    r.serial_rate = BaudFromText(texts.baud);
+    r.serv_host = texts.host ? texts.host : L"";
+    r.serv_port = PortFromText(texts.port);
+    r.ap_ssid = texts.ssid ? texts.ssid : L"";
+    r.ap_pass = texts.pass ? texts.pass : L"";
+    return r;
+}
+
 int BuildWriteRequest(const zo::String& settings, zo::Memory<char>& out) {
     zo::String text;
     text = settings;

@@ -92,6 +92,9 @@ struct SettingsTexts {
 // The compact settings object: serial_rate, serv_host, serv_port, ap_ssid,
 // ap_pass, mac, in that order.
 void BuildSettings(const SettingsTexts& texts, zo::String& out);
+// The record a module reports once it took a save of texts (its mac and
+// addresses stay current's).
+ModleParam Intended(const ModleParam& current, const SettingsTexts& texts);
 // "set_net_modle_param" directly followed by the settings text, in the ANSI
 // code page; returns the byte count (the bytes end with a NUL not counted).
 int BuildWriteRequest(const zo::String& settings, zo::Memory<char>& out);

@@ -13,6 +13,9 @@ public:
     UDPSender();
     ~UDPSender();
 
+    // Makes the socket, allows broadcast and connects it to
+    // 255.255.255.255:port (port in host order); false when it cannot be made.
+    bool OpenBroadcast(unsigned short port);
     // False when there is no socket; else closes it.
     bool Close() { return socket.Close(); }
     Socket* GetSocket() { return &socket; }

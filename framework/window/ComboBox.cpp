@@ -9,6 +9,17 @@ namespace zo {
 
 static_assert(ComboBox::kStyle == 0x10200242, "the combo box style of the framework");
 
+int ComboBoxPtr::SelectExact(const wchar_t* text) const {
+    String item;
+    for (int i = 0, n = GetCount(); i < n; ++i) {
+        if (GetItemText(static_cast<unsigned>(i), item) && item == text) {
+            SetSelection(i);
+            return i;
+        }
+    }
+    return -1;
+}
+
 bool ComboBoxPtr::GetItemText(unsigned index, String& s) const {
     s = L"";
     LRESULT n = Send(CB_GETLBTEXTLEN, index);

@@ -25,6 +25,9 @@ public:
     int SelectText(const wchar_t* text) const {
         return static_cast<int>(Send(CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)));
     }
+    // Selects the first item whose text is exactly text (case matters,
+    // unlike CB_FINDSTRINGEXACT); its index, or -1 when none is.
+    int SelectExact(const wchar_t* text) const;
     void Clear() const { Send(CB_RESETCONTENT); }
     // The text of item index; false, and s empty, when there is no such item.
     bool GetItemText(unsigned index, String& s) const;

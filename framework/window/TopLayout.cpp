@@ -67,4 +67,14 @@ void TopLayout::OnSize(Message* m, IWnd*) {
     InvalidateRect(view->Handle(), nullptr, TRUE);
 }
 
+void TopLayout::SizeViewForCreation(int atDpi) {
+    if (!view) return;
+    view->minClientSize = MinClientSize(atDpi);
+    RECT frame = {0, 0, view->minClientSize.x, view->minClientSize.y};
+    CreateStruct* cs = view->createInfo.Get();
+    AdjustWindowRectForDpi(&frame, cs->style, cs->exStyle, atDpi);
+    if (cs->width < frame.right - frame.left) cs->width = static_cast<int16_t>(frame.right - frame.left);
+    if (cs->height < frame.bottom - frame.top) cs->height = static_cast<int16_t>(frame.bottom - frame.top);
+}
+
 } // namespace zo

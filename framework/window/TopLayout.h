@@ -37,6 +37,11 @@ public:
     // included, at a DPI (rounded up).
     Twin32 MinClientSize(int atDpi) const;
 
+    // Before the bound view's window exists: its smallest client size
+    // becomes what the tree needs at atDpi (the DPI it will most likely
+    // have), and the window it makes is at least that large.
+    void SizeViewForCreation(int atDpi);
+
 private:
     void OnSize(Message* m, IWnd*);
     void OnDpi(int newDpi, View*);

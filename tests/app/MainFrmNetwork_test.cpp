@@ -66,7 +66,7 @@ TEST_F(MainFrmNetworkTest, SweepListsEveryModuleInReplyOrderAndTheButtonIsOffMea
     f.searchButton.Click();
     ASSERT_TRUE(PumpUntil([&] { return f.moduleBox.GetCount() == 3; }, 20000));
     EXPECT_FALSE(IsWindowEnabled(f.searchButton.Handle()));
-    ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(f.searchButton.Handle()) != FALSE; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(f.searchButton.Handle()) != FALSE; }, 60000));
     const char* addresses[] = {"198.51.100.101", "198.51.100.102", "198.51.100.103"};
     for (unsigned i = 0; i < 3; ++i) {
         EXPECT_STREQ(f.modules.Element(i)->ether_ip.ToString(), addresses[i]);
