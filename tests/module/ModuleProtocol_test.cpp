@@ -481,13 +481,25 @@ void ModuleTakes(const std::string& request, bool utf8, ModleParam& record) {
 }
 
 TEST(ModuleProtocol, ASaveOfThePortAloneSendsTheModulesOwnTextsBack) {
-    // A module speaking the code page gets the very bytes the window always sent.
+    // A module speaking the code page gets the very bytes the window always
+    // sent: characters past U+0100 as escapes, those below in the code page.
     proto::SaveProblem problem;
-    ModleParam gbk = Module(false, L"198.51.100.10", L"办公室", L"pass0000");
-    EXPECT_EQ("set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\",\"serv_port\":9100,"
-              "\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\",\"ap_pass\":\"pass0000\",\"mac\":\"5C:CF:7F:00:00:01\"}",
-              SavePort(gbk, L"9100", problem));
-    EXPECT_EQ(proto::SaveProblem::kNone, problem.kind);
+    const struct {
+        const wchar_t* host;
+        const wchar_t* ssid;
+        const char* request;
+    } exact[] = {
+        {L"198.51.100.10", L"办公室",
+         "set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\",\"serv_port\":9100,"
+         "\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\",\"ap_pass\":\"pass0000\",\"mac\":\"5C:CF:7F:00:00:01\"}"},
+        {L"Caf\u00e9.test", L"\u00b0C",
+         "set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"Caf\xA8\xA6.test\",\"serv_port\":9100,"
+         "\"ap_ssid\":\"\xA1\xE3" "C\",\"ap_pass\":\"pass0000\",\"mac\":\"5C:CF:7F:00:00:01\"}"},
+    };
+    for (const auto& e : exact) {
+        EXPECT_EQ(e.request, SavePort(Module(false, e.host, e.ssid, L"pass0000"), L"9100", problem));
+        EXPECT_EQ(proto::SaveProblem::kNone, problem.kind);
+    }
 
     const struct {
         bool utf8;
