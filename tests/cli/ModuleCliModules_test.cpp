@@ -255,16 +255,16 @@ TEST(ModuleCliModules, ASaveSendsBackExactlyWhatWasNotEditedInEitherEncoding) {
 }
 
 // 25 rows at 100 ms keep the lane busy 2.5 s with saves, so each module is
-// first asked 2.5 s after its save, while it still restarts (3 s), and next
-// 5 s after it: past the 4 s a verification counted from the save alone
-// would last, as with more than 80 rows at the usual 50 ms.
+// first asked 2.5 s (or a little more) after its save, while it still
+// restarts (4 s), and next 5 s after it: past the 4 s a verification counted
+// from the save alone would last, as with more than 80 rows at the usual 50 ms.
 TEST(ModuleCliModules, ApplyVerifiesEveryRowAfterItsOwnSaveWhateverTheirNumber) {
     ZO_REQUIRE_TEST_NETWORK();
     const int kRows = 25;
     std::wstring args = L"--modules " + std::to_wstring(kRows);
     std::string csv = "mac,port\r\n";
     for (int i = 0; i < kRows; ++i) {
-        args += L" --restart-after-save " + std::to_wstring(i) + L":3000";
+        args += L" --restart-after-save " + std::to_wstring(i) + L":4000";
         char row[64];
         snprintf(row, sizeof(row), "5C:CF:7F:00:00:%02X,%d\r\n", i + 1, 9400 + i);
         csv += row;
