@@ -252,6 +252,15 @@ TEST(ModuleCliModules, ASaveSendsBackExactlyWhatWasNotEditedInEitherEncoding) {
                       "\",\"mac\":\"5C:CF:7F:00:00:" + mac + "\"}",
                   save);
     }
+    // An edited name the module cannot hold is refused, naming it, before anything is sent.
+    size_t saves = 0;
+    for (const auto& r : sim.Log()) saves += r.event.empty() && IsSave(r);
+    auto emoji = RunCli(L"set 198.51.100.104 ssid=WiFi\xD83D\xDCF6" + kFast);
+    EXPECT_EQ(1u, emoji.code);
+    EXPECT_TRUE(Has(emoji.err, "ssid holds a character the module cannot hold (it speaks the ANSI code page)"));
+    size_t after = 0;
+    for (const auto& r : sim.Log()) after += r.event.empty() && IsSave(r);
+    EXPECT_EQ(saves, after) << "a save was sent";
 }
 
 // 25 rows at 100 ms keep the lane busy 2.5 s with saves, so each module is
