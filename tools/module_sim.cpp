@@ -38,6 +38,12 @@
 //   --restart-after-save K:MS  a save restarts it: the save goes unanswered and
 //                    so does everything in the next MS milliseconds; then it
 //                    reports the new settings
+//   --ether-ip K:A.B.C.D  its reports name A.B.C.D as its ether_ip (it still
+//                    listens at its own address), as a module set up wrongly
+//                    does. Only addresses of the test networks (198.51.100.0/24,
+//                    203.0.113.0/24, 198.18.0.0/15) and the ones no module can
+//                    own (0.0.0.0, 255.255.255.255) are taken: a program that
+//                    wrongly believed the report sends nowhere else.
 // Loss on the way, for every module:
 //   --drop P         each request and each reply is lost with probability P
 //                    percent (0 to 100); lost ones are logged as such
@@ -133,6 +139,7 @@ struct Options {
     bool untilEof = false;
     int dropPercent = 0;
     unsigned long long seed = 1;
+    std::vector<std::pair<int, zo::IP>> etherIps;   // --ether-ip: module, the address it reports
     // The misbehaviour switches as given: the module, the switch, its MS.
     struct Misbehaviour {
         int module;
@@ -167,6 +174,24 @@ bool ReadNumber(const wchar_t* text, long low, long high, int& out) {
 }
 
 bool ReadIndex(const wchar_t* text, int& out) { return ReadNumber(text, 0, kMaxModules - 1, out); }
+
+// "K:A.B.C.D" with an address a report may name here (see --ether-ip).
+bool ReadIndexAndAddress(const wchar_t* text, std::pair<int, zo::IP>& out) {
+    std::wstring v = text;
+    size_t colon = v.find(L':');
+    if (colon == std::wstring::npos || !ReadIndex(v.substr(0, colon).c_str(), out.first)) return false;
+    std::string dotted(v.begin() + static_cast<std::ptrdiff_t>(colon) + 1, v.end());
+    unsigned a, b, c, d;
+    char rest;
+    if (sscanf(dotted.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &rest) != 4 || a > 255 || b > 255 || c > 255 ||
+        d > 255)
+        return false;
+    unsigned long host = (a << 24) | (b << 16) | (c << 8) | d;
+    bool test = (host >> 8) == 0xC63364ul || (host >> 8) == 0xCB0071ul || (host >> 17) == (0xC6120000ul >> 17);
+    if (!test && host != 0 && host != 0xFFFFFFFFul) return false;
+    out.second = zo::IP(htonl(host));
+    return true;
+}
 
 // "K:MS" with MS up to ten minutes.
 bool ReadIndexAndMs(const wchar_t* text, std::pair<int, DWORD>& out) {
@@ -206,6 +231,11 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
             wchar_t* end = nullptr;
             o.seed = wcstoull(value, &end, 10);
             if (end == value || *end || *value == L'-') return Usage("--seed takes a whole number");
+        } else if (name == L"--ether-ip") {
+            std::pair<int, zo::IP> given;
+            if (!ReadIndexAndAddress(value, given))
+                return Usage("--ether-ip takes K:A.B.C.D, an address of the test networks, 0.0.0.0 or 255.255.255.255");
+            o.etherIps.push_back(given);
         } else if (name == L"--log") {
             o.log = value;
         } else if (name == L"--sent") {
@@ -235,6 +265,8 @@ int ParseOptions(int argc, wchar_t** argv, Options& o) {
     if (o.Total() > kMaxModules) return Usage("at most 1000 modules in all");
     for (const Options::Misbehaviour& b : o.misbehaviours)
         if (b.module >= o.Total()) return Usage("a misbehaviour switch names a module that is not simulated");
+    for (const auto& e : o.etherIps)
+        if (e.first >= o.Total()) return Usage("--ether-ip names a module that is not simulated");
     return 0;
 }
 
@@ -485,6 +517,7 @@ int Simulator::Start() {
         else if (b.what->ms) m.*b.what->ms = b.ms;
         else m.record.mac = modules[0].record.mac;
     }
+    for (const auto& e : o.etherIps) modules[static_cast<size_t>(e.first)].record.ether_ip = e.second;
 
     std::vector<unsigned long> host;
     if (HostAddresses(host)) {

@@ -127,9 +127,13 @@ ExchangeOptions Options(const Session& s) {
 
 } // namespace
 
-bool Resolve(Session& s, const Args& a, const std::wstring& target, zo::IP& address, ModleParam* found, bool& byMac,
-             int& code) {
-    byMac = false;
+namespace {
+
+// A TARGET that is no address and no mac is a usage error, said before the
+// network is opened: the window holding the port must not hide a typo.
+bool TargetReadable(Session& s, const std::wstring& target, int& code) {
+    zo::IP address;
+    std::wstring mac;
     if (ParseAddress(target, address)) {
         if (address.ToLong() == 0 || address.IsNull()) {
             code = s.Fail(kExitUsage, L"TARGET " + target + L" is not one module's address");
@@ -137,13 +141,22 @@ bool Resolve(Session& s, const Args& a, const std::wstring& target, zo::IP& addr
         }
         return true;
     }
+    if (ParseMac(target.c_str(), mac)) return true;
+    bool addressLike = !target.empty() && target.find_first_not_of(L"0123456789. ") == std::wstring::npos;
+    code = s.Fail(kExitUsage, addressLike ? L"TARGET " + AddressRefusal(target.c_str())
+                                          : L"TARGET \"" + target + L"\" is neither an address (A.B.C.D) nor a mac");
+    return false;
+}
+
+} // namespace
+
+bool Resolve(Session& s, const Args& a, const std::wstring& target, zo::IP& address, ModleParam* found, bool& byMac,
+             int& code) {
+    byMac = false;
+    if (!TargetReadable(s, target, code)) return false;
+    if (ParseAddress(target, address)) return true;
     std::wstring mac;
-    if (!ParseMac(target.c_str(), mac)) {
-        bool addressLike = !target.empty() && target.find_first_not_of(L"0123456789. ") == std::wstring::npos;
-        code = s.Fail(kExitUsage, addressLike ? L"TARGET " + AddressRefusal(target.c_str())
-                                              : L"TARGET \"" + target + L"\" is neither an address (A.B.C.D) nor a mac");
-        return false;
-    }
+    ParseMac(target.c_str(), mac);
     SweepPlan plan;
     if (!s.Plan(a, plan)) {
         code = kExitUsage;
@@ -196,9 +209,10 @@ int Get(Session& s, const Args& a) {
     Form form;
     if (!ReadForm(s, a, form)) return kExitUsage;
     if (a.positional.size() != 1) return s.Fail(kExitUsage, L"get takes one TARGET (ModuleCli get --help)");
+    int code = kExitOk;
+    if (!TargetReadable(s, a.positional[0], code)) return code;
     if (!s.OpenNetwork()) return kExitNetwork;
     zo::IP address;
-    int code = kExitOk;
     ModleParam record;
     bool byMac = false;
     if (!Resolve(s, a, a.positional[0], address, &record, byMac, code)) return code;
@@ -219,9 +233,10 @@ int Get(Session& s, const Args& a) {
 
 int Aps(Session& s, const Args& a) {
     if (a.positional.size() != 1) return s.Fail(kExitUsage, L"aps takes one TARGET (ModuleCli aps --help)");
+    int code = kExitOk;
+    if (!TargetReadable(s, a.positional[0], code)) return code;
     if (!s.OpenNetwork()) return kExitNetwork;
     zo::IP address;
-    int code = kExitOk;
     bool byMac = false;
     ModleParam record;
     if (!Resolve(s, a, a.positional[0], address, &record, byMac, code)) return code;
@@ -251,9 +266,10 @@ int Set(Session& s, const Args& a) {
     empty.mac = L"00:00:00:00:00:00";
     empty.utf8 = true;
     if (!SaveRequest(empty, Merge(empty, edits), bytes, tooLong)) return s.Fail(kExitUsage, tooLong + L"; nothing was sent");
+    int code = kExitOk;
+    if (!TargetReadable(s, a.positional[0], code)) return code;
     if (!s.OpenNetwork()) return kExitNetwork;
     zo::IP address;
-    int code = kExitOk;
     ModleParam record;
     bool byMac = false;
     if (!Resolve(s, a, a.positional[0], address, &record, byMac, code)) return code;

@@ -1,7 +1,8 @@
 // ModuleCli get, aps, set and apply against the simulator in the private
 // network, by address and by mac; saves that take, that are ignored, that
-// restart the module; a file with every kind of bad row; and the tool's port
-// held by another program. ZO_TEST_RUN_SERIAL: the program binds the tool's
+// restart the module; a module naming an address no save may go to; macs and
+// files as people write them; texts kept in the module's own encoding; a
+// file with every kind of bad row; and the tool's port held by another program. ZO_TEST_RUN_SERIAL: the program binds the tool's
 // port 6643, the simulator the modules' port 6646.
 #include <gtest/gtest.h>
 
@@ -20,6 +21,15 @@ using clitest::WriteTemp;
 namespace {
 
 const std::wstring kFast = L" --interval 5 --timeout 400";
+
+bool IsSave(const simlog::Record& r) { return r.bytes.compare(0, 19, proto::kWriteRequest) == 0; }
+
+// The saves and access-point lists any module received.
+size_t ModuleRequests(const zotest::Simulator& sim) {
+    size_t n = 0;
+    for (const auto& r : sim.Log()) n += r.event.empty() && (IsSave(r) || r.bytes == proto::kApListRequest);
+    return n;
+}
 
 } // namespace
 
@@ -82,7 +92,7 @@ TEST(ModuleCliModules, SetSaysWhetherEveryValueTook) {
 
     auto noVerify = RunCli(L"set 198.51.100.102 baud=9600 --no-verify" + kFast);
     EXPECT_EQ(0u, noVerify.code) << noVerify.err;
-    EXPECT_TRUE(Has(noVerify.out, "saved, not verified"));
+    EXPECT_TRUE(Has(noVerify.out, "sent, not verified"));
 }
 
 TEST(ModuleCliModules, ApplyTakesTheGoodRowAndReportsEveryOther) {
@@ -156,4 +166,127 @@ TEST(ModuleCliModules, TheToolPortHeldByAnotherProgramIsExitCode3) {
     EXPECT_EQ(3u, r.code);
     EXPECT_TRUE(Has(r.err, "UDP port 6643"));
     EXPECT_TRUE(Has(r.err, "window"));
+}
+
+TEST(ModuleCliModules, NothingIsSentForAModuleWhoseAddressIsNotOneModules) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3 --ether-ip 1:255.255.255.255"));
+    std::wstring file = WriteTemp(L"refused.csv", "mac,port,pass\r\n5C:CF:7F:00:00:02,9100,secret\r\n");
+    const std::string broadcast = "255.255.255.255 is the broadcast address, not one module's address";
+    const struct {
+        std::wstring args;
+        std::string says;
+    } cases[] = {
+        {L"set 5C:CF:7F:00:00:02 port=9100 pass=secret --quick", broadcast + "; nothing was sent"},
+        {L"aps 5c-cf-7f-00-00-02 --quick", broadcast + "; nothing was sent"},
+        {L"set 198.51.100.255 port=9100", "198.51.100.255 is the broadcast address of its /24"},
+        {L"apply \"" + file + L"\" --quick",
+         "line 2: 5C:CF:7F:00:00:02 (255.255.255.255): refused, nothing was sent: " + broadcast},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("ModuleCli " + clitest::Narrow(c.args));
+        auto r = RunCli(c.args + kFast);
+        EXPECT_EQ(1u, r.code) << r.out << r.err;
+        EXPECT_TRUE(Has(r.out + r.err, c.says));
+        EXPECT_EQ(0u, ModuleRequests(sim)) << "a module received a save or a list";
+    }
+    DeleteFileW(file.c_str());
+}
+
+TEST(ModuleCliModules, MacsAndFilesAsPeopleWriteThem) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 3"));
+    for (const wchar_t* mac : {L"5c:cf:7f:00:00:02", L"5C-CF-7F-00-00-02"}) {
+        auto get = RunCli(std::wstring(L"get ") + mac + L" --quick --format json" + kFast);
+        EXPECT_EQ(0u, get.code) << clitest::Narrow(mac) << ": " << get.err;
+        EXPECT_TRUE(Has(get.out, "\"mac\":\"5C:CF:7F:00:00:02\""));
+    }
+    // Spaces and case in the header and the mac cells, and the rows of bare
+    // commas a spreadsheet leaves at the end.
+    std::wstring file = WriteTemp(L"people.csv",
+                                  "\xEF\xBB\xBF MAC , Port ,SSID\r\n"
+                                  " 5c:cf:7f:00:00:01 ,9105,\r\n"
+                                  "5C-CF-7F-00-00-03, 9107 ,\r\n"
+                                  ",,\r\n"
+                                  " , ,\r\n"
+                                  ",,\r\n");
+    auto run = RunCli(L"apply \"" + file + L"\" --quick" + kFast);
+    EXPECT_EQ(0u, run.code) << run.out << run.err;
+    EXPECT_EQ((std::vector<std::string>{"line 2: 5C:CF:7F:00:00:01 (198.51.100.101): taken: port \"8899\" -> \"9105\"",
+                                        "line 3: 5C:CF:7F:00:00:03 (198.51.100.103): taken: port \"8901\" -> \"9107\"",
+                                        "taken 2, differs 0, not found 0, bad row 0"}),
+              Lines(run.out));
+    DeleteFileW(file.c_str());
+}
+
+TEST(ModuleCliModules, ASaveSendsBackExactlyWhatWasNotEditedInEitherEncoding) {
+    ZO_REQUIRE_TEST_NETWORK();
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(L"--modules 4 --utf8 0"));
+    const struct {
+        const wchar_t* target;
+        int module;
+        const char* row;
+    } cases[] = {
+        {L"5C:CF:7F:00:00:01", 0, "5C:CF:7F:00:00:01,115200,198.51.100.10,9300,办公室,pass0000,"},   // UTF-8
+        {L"198.51.100.104", 3, "5C:CF:7F:00:00:04,115200,198.51.100.10,9300,办公室,pass0003,"},      // GBK
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(clitest::Narrow(c.target));
+        auto set = RunCli(std::wstring(L"set ") + c.target + L" port=9300 --quick" + kFast);
+        EXPECT_EQ(0u, set.code) << set.err;
+        EXPECT_TRUE(Has(set.out, "every value took"));
+        auto after = RunCli(std::wstring(L"get ") + c.target + L" --quick --format csv --show-passwords" + kFast);
+        EXPECT_TRUE(Has(after.out, c.row));
+        // The save carried the name as the characters it is, in the form
+        // the window has always sent.
+        std::string save;
+        for (const auto& r : sim.Log())
+            if (r.module == c.module && r.event.empty() && IsSave(r)) save = r.bytes;
+        char mac[8];
+        snprintf(mac, sizeof(mac), "%02d", c.module + 1);
+        EXPECT_EQ("set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\",\"serv_port\":9300,"
+                  "\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\",\"ap_pass\":\"pass000" + std::to_string(c.module) +
+                      "\",\"mac\":\"5C:CF:7F:00:00:" + mac + "\"}",
+                  save);
+    }
+    // An edited name the module cannot hold is refused, naming it, before anything is sent.
+    size_t saves = 0;
+    for (const auto& r : sim.Log()) saves += r.event.empty() && IsSave(r);
+    auto emoji = RunCli(L"set 198.51.100.104 ssid=WiFi\xD83D\xDCF6" + kFast);
+    EXPECT_EQ(1u, emoji.code);
+    EXPECT_TRUE(Has(emoji.err, "ssid holds a character the module cannot hold (it speaks the ANSI code page)"));
+    size_t after = 0;
+    for (const auto& r : sim.Log()) after += r.event.empty() && IsSave(r);
+    EXPECT_EQ(saves, after) << "a save was sent";
+}
+
+// 25 rows at 100 ms keep the lane busy 2.5 s with saves, so each module is
+// first asked 2.5 s (or a little more) after its save, while it still
+// restarts (4 s), and next 5 s after it: past the 4 s a verification counted
+// from the save alone would last, as with more than 80 rows at the usual 50 ms.
+TEST(ModuleCliModules, ApplyVerifiesEveryRowAfterItsOwnSaveWhateverTheirNumber) {
+    ZO_REQUIRE_TEST_NETWORK();
+    const int kRows = 25;
+    std::wstring args = L"--modules " + std::to_wstring(kRows);
+    std::string csv = "mac,port\r\n";
+    for (int i = 0; i < kRows; ++i) {
+        args += L" --restart-after-save " + std::to_wstring(i) + L":4000";
+        char row[64];
+        snprintf(row, sizeof(row), "5C:CF:7F:00:00:%02X,%d\r\n", i + 1, 9400 + i);
+        csv += row;
+    }
+    zotest::Simulator sim;
+    ASSERT_TRUE(sim.Start(args));
+    std::wstring file = WriteTemp(L"many.csv", csv);
+    auto run = RunCli(L"apply \"" + file + L"\" --quick --interval 100");
+    EXPECT_EQ(0u, run.code) << run.out << run.err;
+    EXPECT_TRUE(Has(run.out, "taken " + std::to_string(kRows) + ", differs 0, not found 0, bad row 0"));
+    std::vector<bool> restarted(kRows, false);
+    for (const auto& r : sim.Log())
+        if (r.event == simlog::kRestarting && r.module >= 0 && r.module < kRows) restarted[r.module] = true;
+    EXPECT_EQ(std::vector<bool>(kRows, true), restarted) << "a module was never asked while it restarted";
+    DeleteFileW(file.c_str());
 }

@@ -139,15 +139,111 @@ TEST(EngineExchange, RetriesAfterEachTimeOutThenGivesUp) {
 
     FakeNetwork m;
     m.Add(1, 9).loseFirst = 2;
-    m.Add(1, 8).record.ether_ip = zo::IP(0ul);   // not configured: known by where it answers from
-    Exchange unset(Exchange::kRead, FakeNetwork::Address(1, 8), o);
     Exchange late(Exchange::kRead, FakeNetwork::Address(1, 9), o);
-    RunJobs(m, 50, 1, {&late, &unset});
+    RunJobs(m, 50, 1, {&late});
     EXPECT_EQ(Exchange::kOk, late.result);
-    EXPECT_EQ(L"M1-9", late.record.mac);
+    EXPECT_EQ(L"M1-9", Text(late.record.mac));
     EXPECT_EQ(3u, m.SentTo(FakeNetwork::Address(1, 9)).size());
-    EXPECT_EQ(Exchange::kOk, unset.result);
-    EXPECT_EQ(L"M1-8", unset.record.mac);
+}
+
+TEST(EngineExchange, AReportIsTheModulesByTheAddressItNamesThenOnlyByItsMac) {
+    const struct {
+        const char* name;
+        const wchar_t* mac;        // the report's
+        const char* etherIp;       // the address the report names
+        const wchar_t* knownMac;   // the exchange's, empty while unknown
+        bool taken;
+    } cases[] = {
+        {"names the address asked", L"M1-5", "198.51.100.5", L"", true},
+        {"names another address", L"M1-5", "198.51.100.6", L"", false},
+        {"names no address", L"M1-5", "0.0.0.0", L"", false},
+        {"the known mac", L"M1-5", "198.51.100.5", L"M1-5", true},
+        {"the known mac, moved", L"M1-5", "198.51.100.99", L"M1-5", true},
+        {"another mac at the address asked", L"M1-6", "198.51.100.5", L"M1-5", false},
+        {"no mac at the address asked", L"", "198.51.100.5", L"M1-5", false},
+    };
+    for (const auto& c : cases) {
+        ModleParam report;
+        report.mac = c.mac;
+        report.ether_ip = zo::IP(c.etherIp);
+        EXPECT_EQ(c.taken, IsModulesReport(report, zo::IP("198.51.100.5"), zo::String(c.knownMac))) << c.name;
+    }
+
+    // A reply from the address asked that names another address is not the
+    // module's, wherever it came from.
+    FakeNetwork n;
+    n.Add(1, 8).record.ether_ip = zo::IP("198.51.100.99");
+    ExchangeOptions o;
+    o.retries = 1;
+    Exchange read(Exchange::kRead, FakeNetwork::Address(1, 8), o);
+    RunJobs(n, 50, 1, {&read});
+    EXPECT_EQ(Exchange::kNoAnswer, read.result);
+    EXPECT_EQ(2u, n.SentTo(FakeNetwork::Address(1, 8)).size()) << "the module was asked and answered each time";
+
+    // Two modules on one factory-default address: the save is verified by
+    // its own module's reports only, though the other's come first and hold
+    // the values sent.
+    FakeNetwork twins;
+    const uint32_t shared = FakeNetwork::Address(1, 200);
+    FakeModule& mine = twins.Add(1, 1);
+    FakeModule& other = twins.Add(1, 2);
+    for (FakeModule* m : {&mine, &other}) {
+        m->record.ether_ip = zo::IP(static_cast<unsigned long>(shared));
+        m->alsoAt = shared;
+    }
+    mine.ignoreSaves = true;
+    mine.delay = 300;
+    Exchange save(zo::IP(static_cast<unsigned long>(shared)), EditsOf({L"port=1234"}), ExchangeOptions(), &mine.record);
+    RunJobs(twins, 50, 1, {&save});
+    EXPECT_EQ(1234, other.record.serv_port) << "the other module did not take the save: the case tests nothing";
+    EXPECT_EQ(Exchange::kDiffers, save.result);
+    EXPECT_EQ(L"M1-1", Text(save.reported.mac));
+}
+
+TEST(EngineExchange, SavesAndListsGoOnlyToOneModulesAddress) {
+    for (const char* address : {"255.255.255.255", "198.51.100.255", "203.0.113.0", "0.0.0.0", "127.0.0.1",
+                                 "224.0.0.1", "239.1.2.3", "240.0.0.1"}) {
+        zo::IP to = std::string(address) == "255.255.255.255" ? zo::IP(0xFFFFFFFFul) : zo::IP(address);
+        FakeNetwork n;
+        n.Add(1, 5);
+        ModleParam current = n.modules.begin()->second.record;
+        Exchange aps(Exchange::kAps, to, ExchangeOptions());
+        Exchange save(to, EditsOf({L"pass=secret"}), ExchangeOptions(), &current);
+        Exchange unread(to, EditsOf({L"pass=secret"}), ExchangeOptions());
+        Exchange built(to, "set_net_modle_param{}", current, current, ExchangeOptions());
+        for (Exchange* e : {&aps, &save, &unread, &built}) {
+            EXPECT_EQ(Exchange::kRefused, e->result) << address;
+            EXPECT_NE(std::wstring::npos, e->refusal.find(Dotted(to))) << address;
+        }
+        RunJobs(n, 50, 1, {&aps, &save, &unread, &built});
+        EXPECT_TRUE(n.sent.empty()) << address << ": " << n.sent.size() << " requests sent";
+    }
+    // A read may still go anywhere (a broadcast finds modules).
+    FakeNetwork n;
+    n.Add(1, 5);
+    Exchange read(Exchange::kRead, zo::IP(0xFFFFFFFFul), ExchangeOptions());
+    EXPECT_EQ(Exchange::kPending, read.result);
+}
+
+TEST(EngineExchange, EverySaveGetsItsWholeVerificationHoweverManyShareTheLane) {
+    FakeNetwork n;
+    ExchangeOptions o;
+    o.timeout = 1000;
+    o.retries = 3;
+    std::vector<Exchange> saves;
+    saves.reserve(150);
+    std::vector<Job*> jobs;
+    for (unsigned h = 1; h <= 150; ++h) {
+        FakeModule& m = n.Add(1, h);
+        m.silentAfterSave = 2000;   // restarts after a save, then reports
+        saves.emplace_back(m.record.ether_ip, EditsOf({L"port=9100"}), o, &m.record);
+        jobs.push_back(&saves.back());
+    }
+    RunJobs(n, 50, 1, jobs);
+    unsigned ok = 0;
+    for (const Exchange& s : saves) ok += s.result == Exchange::kOk;
+    EXPECT_EQ(150u, ok);
+    for (const Exchange& s : saves) EXPECT_LE(s.saves, 1u) << "a save was sent twice";
 }
 
 TEST(EngineExchange, SeveralModulesInFlightShareTheIntervalOfOneLane) {
@@ -204,14 +300,19 @@ TEST(EngineExchange, SaveVerdicts) {
     }
 }
 
-TEST(EngineExchange, NoVerifyReturnsOnceTheSaveIsSent) {
-    FakeNetwork n;
-    n.Add(1, 5).ignoreSaves = true;
-    ExchangeOptions o;
-    o.verify = false;
-    Exchange s(FakeNetwork::Address(1, 5), EditsOf({L"host=example.test"}), o);
-    RunJobs(n, 50, 1, {&s});
-    EXPECT_EQ(Exchange::kOk, s.result);
-    EXPECT_EQ(2u, n.sent.size());
-    EXPECT_EQ(0u, n.sent[1].bytes.find(proto::kWriteRequest));
+TEST(EngineExchange, NoVerifyReturnsOnceTheSaveIsSentAndSaysSentOnlyWhenItLeft) {
+    for (bool fails : {false, true}) {
+        FakeNetwork n;
+        FakeModule& m = n.Add(1, 5);
+        m.ignoreSaves = true;
+        ModleParam current = m.record;
+        ExchangeOptions o;
+        o.verify = false;
+        Exchange s(FakeNetwork::Address(1, 5), EditsOf({L"host=example.test"}), o, &current);
+        n.failSends = fails;
+        RunJobs(n, 50, 1, {&s});
+        EXPECT_EQ(fails ? Exchange::kNotSent : Exchange::kOk, s.result) << (fails ? "the send failed" : "it left");
+        ASSERT_EQ(1u, n.sent.size());
+        EXPECT_EQ(0u, n.sent[0].bytes.find(proto::kWriteRequest));
+    }
 }

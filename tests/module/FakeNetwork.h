@@ -1,6 +1,7 @@
 // A scripted network and clock for the request engine: simulated modules
 // answer through the protocol code after a delay, may lose requests, ignore
-// saves or stay silent after one; time moves only as the engine waits.
+// saves, stay silent after one or share an address with another module;
+// sends may fail. Time moves only as the engine waits.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,7 @@ struct FakeModule {
     bool ignoreSaves = false;
     uint64_t silentAfterSave = 0;   // ms without any answer after a save
     uint64_t silentUntil = 0;
+    uint32_t alsoAt = 0;            // a second address it answers at (two modules on one address)
 };
 
 struct SentRecord {
@@ -53,14 +55,15 @@ public:
     bool Send(zo::IP to, const std::string& bytes, zo::IP via) override {
         uint32_t a = static_cast<uint32_t>(to.ToLong());
         sent.push_back({now, a, bytes, via});
+        if (failSends) return false;
         if (a == 0xFFFFFFFFu) {
             // A broadcast from an adapter's address stays on its /24.
             for (auto& m : modules)
                 if (via.IsNull() || ((m.first ^ static_cast<uint32_t>(via.ToLong())) & 0xFFFFFFu) == 0)
                     Answer(m.first, m.second, bytes);
         } else {
-            auto it = modules.find(a);
-            if (it != modules.end()) Answer(it->first, it->second, bytes);
+            for (auto& m : modules)
+                if (m.first == a || m.second.alsoAt == a) Answer(m.first, m.second, bytes);
         }
         return true;
     }
@@ -85,6 +88,7 @@ public:
     }
 
     uint64_t now = 100000;
+    bool failSends = false;   // every send is refused by the system (and nothing arrives)
     std::map<uint32_t, FakeModule> modules;
     std::vector<SentRecord> sent;
     std::multimap<uint64_t, proto::Datagram> pending;

@@ -45,12 +45,6 @@ void Fill(ModleParam& r, const std::wstring& described) {
     r.wifi_gate = ip(9);
 }
 
-std::wstring Decode(const std::string& bytes) {
-    zo::String out;
-    proto::DecodeDatagram(bytes.data(), static_cast<int>(bytes.size()), out);
-    return Text(out);
-}
-
 // A report as a module sends it: Chinese raw in code page 936.
 const std::string kModuleReport =
     "{\"mac\":\"5C:CF:7F:00:00:01\",\"serv_host\":\"198.51.100.10\",\"serv_port\":8899,\"serial_rate\":115200,"
@@ -83,30 +77,57 @@ TEST(ModuleProtocol, AnApListIsThePrefixAndAtLeastOneMoreByte) {
         EXPECT_EQ(r.list, proto::IsApList(r.data, r.length)) << (r.data ? r.data : "(null)") << " / " << r.length;
 }
 
-TEST(ModuleProtocol, DecodesDatagramsInTheAnsiCodePage) {
+TEST(ModuleProtocol, DecodesDatagramsAsUtf8OrInTheAnsiCodePage) {
     ASSERT_EQ(936u, GetACP());
     struct Row {
         std::string bytes;
         std::wstring text;
+        bool utf8;
     } rows[] = {
-        {"", L""},
-        {"get_ap_list", L"get_ap_list"},
-        {"\xB0\xEC\xB9\xAB\xCA\xD2", L"办公室"},
-        {"x\xB0\xECy", L"x办y"},
+        {"", L"", false},
+        {"get_ap_list", L"get_ap_list", false},
+        {"\xB0\xEC\xB9\xAB\xCA\xD2", L"办公室", false},
+        {"x\xB0\xECy", L"x办y", false},
+        // An access point name in either encoding reads as itself.
+        {"{\"ap_ssid\":\"\xB3\xB5\xBC\xE4WiFi-3\"}", L"{\"ap_ssid\":\"车间WiFi-3\"}", false},
+        {"{\"ap_ssid\":\"\xE8\xBD\xA6\xE9\x97\xB4WiFi-3\"}", L"{\"ap_ssid\":\"车间WiFi-3\"}", true},
+        {"{\"ap_ssid\":\"\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4\"}", L"{\"ap_ssid\":\"办公室\"}", true},
+        {"caf\xC3\xA9 \xF0\x9F\x93\xB6", L"caf\x00E9 \xD83D\xDCF6", true},
+        // UTF-8 cut short is not UTF-8: the code page reads it.
+        {"\xE8\xBD\xA6\xE9\x97", L"杞﹂\xFFFD", false},
         // A NUL ends the text, wherever it is.
-        {std::string("ab\0cd", 5), L"ab"},
-        {std::string("\0ab", 3), L""},
+        {std::string("ab\0cd", 5), L"ab", false},
+        {std::string("\0ab", 3), L"", false},
+        {std::string("\xE8\xBD\xA6\0\xB0", 5), L"车", true},
         // A lead byte without a fitting next byte: one U+FFFD, and the next
         // byte is read on its own.
-        {"\xB0" "1", L"\xFFFD" L"1"},
-        {"\x81\x7F", L"\xFFFD\x7F"},
-        {"ab\xB0", L"ab\xFFFD"},
-        {"\xB0\"}", L"\xFFFD\"}"},
-        // UTF-8 "办公室" in a JSON string: its last byte is a lead byte that
-        // must not swallow the closing quote.
-        {"{\"ap_ssid\":\"\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4\"}", L"{\"ap_ssid\":\"鍔炲叕瀹\xFFFD\"}"},
+        {"\xB0" "1", L"\xFFFD" L"1", false},
+        {"\x81\x7F", L"\xFFFD\x7F", false},
+        {"ab\xB0", L"ab\xFFFD", false},
+        {"\xB0\"}", L"\xFFFD\"}", false},
     };
-    for (const Row& r : rows) EXPECT_EQ(r.text, Decode(r.bytes)) << "bytes: " << r.bytes;
+    for (const Row& r : rows) {
+        zo::String out;
+        bool utf8 = !r.utf8;
+        proto::DecodeDatagram(r.bytes.data(), static_cast<int>(r.bytes.size()), out, &utf8);
+        EXPECT_EQ(r.text, Text(out)) << "bytes: " << r.bytes;
+        EXPECT_EQ(r.utf8, utf8) << "bytes: " << r.bytes;
+    }
+
+    // Bytes that are not UTF-8 (a stray trail byte, overlong forms, a
+    // surrogate, past U+10FFFF, a lead byte no UTF-8 has) are the code page's.
+    const char* const notUtf8[] = {"\xB3\xB5\xBC\xE4", "\xC1\xA1", "\xED\xA0\x80", "\xE0\x80\xAF\xA1",
+                                   "\xF4\x90\x80\x80", "a\xA1\xA1", "\xD6\xD0"};
+    for (const char* bytes : notUtf8) {
+        wchar_t want[16] = {};
+        int n = static_cast<int>(strlen(bytes));
+        ASSERT_GT(MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, bytes, n, want, 16), 0) << bytes;
+        zo::String got;
+        bool utf8 = true;
+        proto::DecodeDatagram(bytes, n, got, &utf8);
+        EXPECT_EQ(std::wstring(want), Text(got)) << bytes;
+        EXPECT_FALSE(utf8) << bytes;
+    }
 
     zo::String out = L"stale";
     proto::DecodeDatagram(nullptr, 4, out);
@@ -144,10 +165,12 @@ TEST(ModuleProtocol, ReportsReadIntoRecordsWithDefaultsForWhatIsMissing) {
          L"||0|9600|||192.168.1.10|192.168.1.200|255.255.255.255|192.168.1.10"},
         {"{\"mac\":\"a\\/b\",\"ap_pass\":\"\\\"q\\\"\",\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\"}", true,
          L"a/b||0|9600|办公室|\"q\"|0.0.0.0|0.0.0.0|0.0.0.0|0.0.0.0"},
-        // A UTF-8 name leaves the report readable: its lead byte at the end
-        // does not swallow the closing quote.
+        // A UTF-8 name reads as itself.
         {"{\"ap_ssid\":\"\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4\",\"mac\":\"m\"}", true,
-         L"m||0|9600|鍔炲叕瀹\xFFFD||0.0.0.0|0.0.0.0|0.0.0.0|0.0.0.0"},
+         L"m||0|9600|办公室||0.0.0.0|0.0.0.0|0.0.0.0|0.0.0.0"},
+        // A name in another encoding whose last byte is a lead byte leaves
+        // the report readable: that byte does not swallow the closing quote.
+        {"{\"ap_ssid\":\"x\xB0\",\"mac\":\"m\"}", true, L"m||0|9600|x\xFFFD||0.0.0.0|0.0.0.0|0.0.0.0|0.0.0.0"},
         {"{\"mac\":", false, L""},
         {"{\"mac\":\"x\",}", false, L""},
         {"nonsense", false, L""},
@@ -416,6 +439,181 @@ TEST(ModuleProtocol, SweepHostsReplaceTheLastOctet) {
         {zo::IP(zo::IP::None), 7, "255.255.255.7"},
     };
     for (const Row& r : rows) EXPECT_EQ(std::string(r.host), proto::SweepHost(r.local, r.k).ToString()) << r.k;
+}
+
+// A module's record with texts in it, as a report read it.
+ModleParam Module(bool utf8, const wchar_t* host, const wchar_t* ssid, const wchar_t* pass,
+                  const wchar_t* mac = L"5C:CF:7F:00:00:01") {
+    ModleParam r;
+    Fill(r, kModuleRecord);
+    r.serv_host = host;
+    r.ap_ssid = ssid;
+    r.ap_pass = pass;
+    r.mac = mac;
+    r.utf8 = utf8;
+    return r;
+}
+
+// The save of record's own texts with only the port changed; its bytes, or
+// empty with problem set.
+std::string SavePort(const ModleParam& r, const wchar_t* port, proto::SaveProblem& problem,
+                     const wchar_t* ssid = nullptr) {
+    std::wstring baud = std::to_wstring(r.serial_rate);
+    proto::SettingsTexts t = {baud.c_str(), r.serv_host.Handle(), port, ssid ? ssid : r.ap_ssid.Handle(),
+                              r.ap_pass.Handle(), L"ignored"};
+    zo::Memory<char> bytes;
+    int n = proto::BuildSave(r, t, bytes, problem);
+    return n > 0 ? std::string(bytes.data, static_cast<size_t>(n)) : std::string();
+}
+
+// What a module makes of a save: its firmware reads the bytes in its own
+// encoding and takes the members into its record.
+void ModuleTakes(const std::string& request, bool utf8, ModleParam& record) {
+    const size_t head = strlen(proto::kWriteRequest);
+    ASSERT_EQ(0u, request.compare(0, head, proto::kWriteRequest));
+    std::wstring text(request.size(), L'\0');
+    int n = MultiByteToWideChar(utf8 ? CP_UTF8 : 936, 0, request.data() + head, static_cast<int>(request.size() - head),
+                                &text[0], static_cast<int>(text.size()));
+    ASSERT_GT(n, 0);
+    zo::Json settings;
+    ASSERT_TRUE(settings.Parse(text.c_str(), static_cast<unsigned>(n))) << request;
+    proto::ApplySettings(settings, record);
+}
+
+TEST(ModuleProtocol, ASaveOfThePortAloneSendsTheModulesOwnTextsBack) {
+    // A module speaking the code page gets the very bytes the window always
+    // sent: characters past U+0100 as escapes, those below in the code page.
+    proto::SaveProblem problem;
+    const struct {
+        const wchar_t* host;
+        const wchar_t* ssid;
+        const char* request;
+    } exact[] = {
+        {L"198.51.100.10", L"办公室",
+         "set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\",\"serv_port\":9100,"
+         "\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\",\"ap_pass\":\"pass0000\",\"mac\":\"5C:CF:7F:00:00:01\"}"},
+        {L"Caf\u00e9.test", L"\u00b0C",
+         "set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"Caf\xA8\xA6.test\",\"serv_port\":9100,"
+         "\"ap_ssid\":\"\xA1\xE3" "C\",\"ap_pass\":\"pass0000\",\"mac\":\"5C:CF:7F:00:00:01\"}"},
+    };
+    for (const auto& e : exact) {
+        EXPECT_EQ(e.request, SavePort(Module(false, e.host, e.ssid, L"pass0000"), L"9100", problem));
+        EXPECT_EQ(proto::SaveProblem::kNone, problem.kind);
+    }
+
+    const struct {
+        bool utf8;
+        const wchar_t* host;
+        const wchar_t* ssid;
+        const wchar_t* pass;
+    } rows[] = {
+        {false, L"198.51.100.10", L"车间WiFi-3", L"pass0000"},
+        {false, L"Caf\u00e9.test", L"\u00b0C-\u00e0", L"a\"b\\c/d"},
+        {true, L"198.51.100.10", L"车间WiFi-3", L"pass0000"},
+        {true, L"Caf\u00e9.test", L"WiFi\xD83D\xDCF6", L"p\u00e4ss w\u00f6rd"},
+        {true, L"\u670d\u52a1\u5668.test", L"\u0100\u00ff\u0080", L"\x7F\x01\t"},
+        {true, L"", L"", L""},
+    };
+    for (const auto& row : rows) {
+        ModleParam before = Module(row.utf8, row.host, row.ssid, row.pass);
+        std::string request = SavePort(before, L"9300", problem);
+        SCOPED_TRACE(request);
+        ASSERT_EQ(proto::SaveProblem::kNone, problem.kind);
+        if (row.utf8) {
+            for (char c : request) ASSERT_EQ(0, c & 0x80) << "a module speaking UTF-8 gets plain ASCII";
+        }
+        ModleParam module = before;
+        ModuleTakes(request, row.utf8, module);
+        EXPECT_EQ(9300, module.serv_port);
+        module.serv_port = before.serv_port;
+        EXPECT_EQ(Describe(before), Describe(module)) << "a text the save did not edit changed";
+    }
+    // An edited text reaches a module speaking UTF-8 as it was typed.
+    ModleParam utf8 = Module(true, L"h", L"车间WiFi-3", L"p");
+    std::string request = SavePort(utf8, L"1", problem, L"新\u00e9\xD83D\xDCF6");
+    ModuleTakes(request, true, utf8);
+    EXPECT_EQ(std::wstring(L"新\u00e9\xD83D\xDCF6"), Text(utf8.ap_ssid));
+}
+
+TEST(ModuleProtocol, ASaveIsRefusedForATextTheModuleCannotHoldOrThatWasNotReadExactly) {
+    const wchar_t* cut = L"x";   // stands for a host cut to its bound, made below
+    std::wstring longHost(proto::kMaxHost - 1, L'h');
+    longHost += L'\xFFFD';
+    const struct {
+        const char* name;
+        bool utf8;
+        const wchar_t* host;   // the module's own texts
+        const wchar_t* ssid;
+        const wchar_t* mac;
+        const wchar_t* editedSsid;   // null: not edited
+        proto::SaveProblem::Kind kind;
+        const wchar_t* member;
+    } rows[] = {
+        {"an emoji for a code-page module", false, L"h", L"s", L"m", L"WiFi\xD83D\xDCF6", proto::SaveProblem::kCannotCarry, L"ap_ssid"},
+        {"a lone surrogate for a code-page module", false, L"h", L"s", L"m", L"a\xD800", proto::SaveProblem::kCannotCarry, L"ap_ssid"},
+        {"Thai for a code-page module", false, L"h", L"s", L"m", L"\x0E01", proto::SaveProblem::kCannotCarry, L"ap_ssid"},
+        {"a lone first half for a UTF-8 module", true, L"h", L"s", L"m", L"a\xD83D", proto::SaveProblem::kCannotCarry, L"ap_ssid"},
+        {"a lone second half for a UTF-8 module", true, L"h", L"s", L"m", L"\xDCF6z", proto::SaveProblem::kCannotCarry, L"ap_ssid"},
+        {"swapped halves for a UTF-8 module", true, L"h", L"s", L"m", L"\xDCF6\xD83D", proto::SaveProblem::kCannotCarry, L"ap_ssid"},
+        {"an emoji for a UTF-8 module", true, L"h", L"s", L"m", L"WiFi\xD83D\xDCF6", proto::SaveProblem::kNone, nullptr},
+        {"an unedited name not read exactly", false, L"h", L"\xFFFD" L"1", L"m", nullptr, proto::SaveProblem::kNotExact, L"ap_ssid"},
+        {"an unedited host cut to its bound", true, cut, L"s", L"m", nullptr, proto::SaveProblem::kNotExact, L"serv_host"},
+        {"an unedited mac not read exactly", false, L"h", L"s", L"5C:CF\xFFFD", nullptr, proto::SaveProblem::kNotExact, L"mac"},
+        {"an inexact name that is edited", false, L"h", L"\xFFFD", L"m", L"new", proto::SaveProblem::kNone, nullptr},
+    };
+    for (const auto& row : rows) {
+        ModleParam r = Module(row.utf8, row.host == cut ? longHost.c_str() : row.host, row.ssid, L"p", row.mac);
+        proto::SaveProblem problem;
+        std::string request = SavePort(r, L"1", problem, row.editedSsid);
+        EXPECT_EQ(row.kind, problem.kind) << row.name;
+        EXPECT_EQ(std::wstring(row.member ? row.member : L""), std::wstring(problem.member ? problem.member : L""))
+            << row.name;
+        EXPECT_EQ(row.kind == proto::SaveProblem::kNone, !request.empty()) << row.name;
+    }
+}
+
+TEST(ModuleProtocol, ReportTextsAreKeptWholeUpToTheirBoundAndCutPastIt) {
+    const struct {
+        const wchar_t* member;
+        unsigned bound;
+        unsigned bit;
+        zo::String ModleParam::*text;
+    } members[] = {
+        {L"serv_host", proto::kMaxHost, proto::kCutHost, &ModleParam::serv_host},
+        {L"ap_ssid", proto::kMaxSsid, proto::kCutSsid, &ModleParam::ap_ssid},
+        {L"ap_pass", proto::kMaxPass, proto::kCutPass, &ModleParam::ap_pass},
+        {L"mac", proto::kMaxMac, proto::kCutMac, &ModleParam::mac},
+    };
+    for (const auto& m : members) {
+        for (unsigned length : {m.bound - 1, m.bound, m.bound + 1, m.bound + 1000}) {
+            std::wstring text;
+            for (unsigned i = 0; i < length; ++i) text += static_cast<wchar_t>(L'a' + i % 26);
+            zo::Json report;
+            report.SetPropertyStr(m.member, text.c_str());
+            ModleParam r;
+            unsigned cut = proto::ReadReport(report, r);
+            std::wstring got = Text(r.*m.text);
+            SCOPED_TRACE(testing::Message() << std::string(m.member, m.member + wcslen(m.member)) << " of " << length);
+            if (length <= m.bound) {
+                EXPECT_EQ(0u, cut);
+                EXPECT_EQ(text, got);
+            } else {
+                EXPECT_EQ(m.bit, cut);
+                EXPECT_EQ(text.substr(0, m.bound - 1) + L"\xFFFD", got);
+            }
+        }
+    }
+    // A cut never splits a surrogate pair: the first half goes too.
+    std::wstring ssid(proto::kMaxSsid - 2, L's');
+    ssid += L"\xD83D\xDCF6z";
+    zo::Json report;
+    report.SetPropertyStr(L"ap_ssid", ssid.c_str());
+    ModleParam r;
+    EXPECT_EQ(unsigned(proto::kCutSsid), proto::ReadReport(report, r));
+    EXPECT_EQ(std::wstring(proto::kMaxSsid - 2, L's') + L"\xFFFD", Text(r.ap_ssid));
+    zo::String names;
+    proto::CutMembersText(proto::kCutHost | proto::kCutMac, names);
+    EXPECT_EQ(std::wstring(L"serv_host, mac"), Text(names));
 }
 
 } // namespace

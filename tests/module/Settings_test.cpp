@@ -63,6 +63,33 @@ TEST(CliSettings, ASaveSendsAllSixMembersKeepingTheValuesNotGiven) {
     EXPECT_TRUE(SaveRequest(current, big, bytes, error));
 }
 
+TEST(CliSettings, ASaveRefusalNamesTheKeyAPersonGave) {
+    const struct {
+        bool utf8;
+        const wchar_t* host;   // the module's
+        const wchar_t* ssid;   // the one wanted
+        const wchar_t* says;
+    } cases[] = {
+        {false, L"h", L"WiFi\xD83D\xDCF6", L"ssid holds a character the module cannot hold (it speaks the ANSI code page)"},
+        {true, L"h", L"a\xDC00", L"ssid holds a character the module cannot hold (it speaks UTF-8)"},
+        {false, L"h\xFFFD", L"s", L"the module's host could not be read exactly, and a save would change it; give host=... to set it"},
+    };
+    for (const auto& c : cases) {
+        ModleParam current;
+        current.mac = L"5C:CF:7F:00:00:01";
+        current.serv_host = c.host;
+        current.ap_ssid = L"s";
+        current.utf8 = c.utf8;
+        ModleParam intended = current;
+        intended.ap_ssid = c.ssid;
+        std::string bytes = "untouched";
+        std::wstring error;
+        EXPECT_FALSE(SaveRequest(current, intended, bytes, error));
+        EXPECT_EQ(std::wstring(c.says), error);
+        EXPECT_EQ("untouched", bytes);
+    }
+}
+
 TEST(CliSweepTargets, SubnetsFromSlash30ToSlash22AdaptersAndOwnAddresses) {
     Adapter a;
     a.address = zo::IP("198.51.100.10");
