@@ -310,3 +310,22 @@ TEST_F(MainFrmTest, AFloodOfDatagramsLeavesTheWindowAnswering) {
     // A frozen window would keep the prober waiting for seconds.
     EXPECT_LT(worst.load(), 1000u);
 }
+
+TEST_F(MainFrmTest, AFloodOfNewAccessPointNamesAndOverlongTextsStaysBounded) {
+    Show();
+    // One module reporting ever new access points: the box keeps the newest
+    // kMaxApNames, the module's own shown.
+    for (int i = 0; i < 1000; ++i)
+        Inject(f, Report("5C:CF:7F:00:00:01", ("\"ap_ssid\":\"ap-" + std::to_string(i) + "\"").c_str()));
+    ASSERT_TRUE(Settle(f, 30000));
+    EXPECT_LE(f.apBox.GetCount(), MainFrm::kMaxApNames);
+    EXPECT_GE(f.apBox.GetCount(), MainFrm::kMaxApNames - 1);
+    EXPECT_EQ(TextOf(f.apBox), L"ap-999");
+    // A report's texts are kept at most as long as a module holds them, cut
+    // ones marked, and the cut is traced.
+    Inject(f, Report("5C:CF:7F:00:00:01", ("\"serv_host\":\"" + std::string(60000, 'h') + "\"").c_str()));
+    ASSERT_TRUE(Settle(f));
+    EXPECT_EQ(f.modules.Element(0)->serv_host.Length(), proto::kMaxHost);
+    EXPECT_EQ(f.modules.Element(0)->serv_host.Element(proto::kMaxHost - 1), L'\xFFFD');
+    EXPECT_EQ(trace.CountOf(L"(serv_host); they were cut"), 1u);
+}
