@@ -63,6 +63,21 @@ inline HANDLE StartProgram(const std::wstring& path, const std::wstring& args, D
     return pi.hProcess;
 }
 
+// Every program a test starts is put in one job that ends them all when the
+// test program ends, however it ends: a test killed by its time limit leaves
+// no tool behind holding port 6643 for the next. (Their own children, the
+// trace console's helper, are in it too.)
+inline HANDLE EndWithMe() {
+    static HANDLE job = [] {
+        HANDLE j = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (j) SetInformationJobObject(j, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+        return j;
+    }();
+    return job;
+}
+
 // Ends a process that is still running and waits until it has ended, so
 // that it holds no port or file when the caller goes on.
 inline void EndProcess(HANDLE process) {
@@ -91,6 +106,7 @@ Started StartWithin(const std::wstring& path, Launch launch, Up up, DWORD ms) {
         s.process = launch();
         s.code = 0xFFFFFFFF;
         if (!s.process) return s;
+        if (HANDLE job = EndWithMe()) AssignProcessToJobObject(job, s.process);
         bool ended = false;
         if (!WaitUntil([&] {
                 ended = WaitForSingleObject(s.process, 0) == WAIT_OBJECT_0;
