@@ -3,8 +3,8 @@
 // program has it, scaled, inside its client area, with its fonts scaled;
 // and a window told that its DPI changed takes the suggested rectangle and
 // lays itself out again.
-// ZO_TEST_RUN_SERIAL: it changes the shared prefix's DPI (and puts 96 back)
-// and the windows bind port 6643.
+// ZO_TEST_RUN_SERIAL: it changes the shared prefix's DPI (and puts back the
+// value it found) and the windows bind port 6643.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +12,7 @@
 
 #include "data/ConfigTestFiles.h"
 #include "support/AppWindow.h"
+#include "support/LogPixels.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
 #include "support/Texts.h"
@@ -19,19 +20,19 @@
 
 namespace {
 
-// The prefix's DPI for programs started from now on; 96 again on every path
-// out of the scope.
-class LogPixels {
-public:
-    explicit LogPixels(DWORD dpi) { ok = Set(dpi); }
-    ~LogPixels() { Set(96); }
-    bool ok = false;
+using zotest::LogPixels;
 
-private:
-    static bool Set(DWORD dpi) {
-        return RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
-                               sizeof(dpi)) == ERROR_SUCCESS;
-    }
+// What each DPI makes of the 96-DPI window, worked out here rather than by
+// the program's own scaling: the factor, the smallest client area, the fonts.
+struct Scale {
+    int dpi, num, den;
+    int clientWidth, clientHeight;
+    int font, smallFont;   // 20 and 16 pixels at 96 DPI
+};
+const Scale kScales[] = {
+    {120, 5, 4, 900, 675, 25, 20},
+    {144, 3, 2, 1080, 810, 30, 24},
+    {192, 2, 1, 1440, 1080, 40, 32},
 };
 
 struct Control {
@@ -73,25 +74,23 @@ bool MeasureProgram(Shot& shot) {
 
 bool IsCombo(const Control& c) { return _wcsicmp(c.className.c_str(), L"ComboBox") == 0; }
 
-// Every control of `got` is that of `base` (96 DPI) scaled to dpi, within a
-// pixel of rounding (a drop-down box's height follows its font), inside the
-// client area, its font scaled.
-void ExpectScaled(const Shot& base, const Shot& got, int dpi) {
-    SCOPED_TRACE(dpi);
-    EXPECT_EQ(got.client.right, zo::ScaleToDpiUp(base.client.right, dpi));
-    EXPECT_EQ(got.client.bottom, zo::ScaleToDpiUp(base.client.bottom, dpi));
+// Every control of `got` is that of `base` (96 DPI) scaled by the factor,
+// within a pixel of rounding (a drop-down box's height follows its font),
+// inside the client area, its font scaled.
+void ExpectScaled(const Shot& base, const Shot& got, const Scale& k) {
+    SCOPED_TRACE(k.dpi);
     ASSERT_EQ(got.controls.size(), base.controls.size());
     for (size_t i = 0; i < base.controls.size(); ++i) {
         const Control& b = base.controls[i];
         const Control& g = got.controls[i];
         SCOPED_TRACE(i);
-        const LONG want[] = {zo::ScaleToDpi(b.at.left, dpi), zo::ScaleToDpi(b.at.top, dpi),
-                             zo::ScaleToDpi(b.at.right, dpi), zo::ScaleToDpi(b.at.bottom, dpi)};
+        const LONG want[] = {b.at.left * k.num / k.den, b.at.top * k.num / k.den, b.at.right * k.num / k.den,
+                             b.at.bottom * k.num / k.den};
         const LONG have[] = {g.at.left, g.at.top, g.at.right, g.at.bottom};
         for (int e = 0; e < (IsCombo(g) ? 3 : 4); ++e) EXPECT_LE(std::labs(have[e] - want[e]), 1L) << "edge " << e;
         EXPECT_TRUE(g.at.left >= 0 && g.at.top >= 0 && g.at.right <= got.client.right &&
                     g.at.bottom <= got.client.bottom);
-        EXPECT_EQ(g.font, zo::ScaleToDpi(b.font, dpi));
+        EXPECT_EQ(g.font, b.font == 16 ? k.smallFont : k.font);
     }
 }
 
@@ -112,12 +111,14 @@ TEST(Dpi, TheProgramScalesItsLayoutSmallestSizeAndFontsToTheDisplaysDpi) {
     int small = 0;
     for (const Control& c : base.controls) small += c.font == 16;
     EXPECT_EQ(small, 2);
-    for (int dpi : {120, 144, 192}) {
-        LogPixels scaled(static_cast<DWORD>(dpi));
+    for (const Scale& k : kScales) {
+        LogPixels scaled(static_cast<DWORD>(k.dpi));
         ASSERT_TRUE(scaled.ok);
         Shot got;
-        ASSERT_TRUE(MeasureProgram(got)) << dpi;
-        ExpectScaled(base, got, dpi);
+        ASSERT_TRUE(MeasureProgram(got)) << k.dpi;
+        EXPECT_EQ(got.client.right, k.clientWidth);
+        EXPECT_EQ(got.client.bottom, k.clientHeight);
+        ExpectScaled(base, got, k);
     }
 }
 
@@ -125,11 +126,13 @@ TEST(Dpi, AWindowToldOfANewDpiTakesTheSuggestedRectangleAndLaysItselfOutAgain) {
     apptest::TraceSink trace;
     MainFrm* frame = new MainFrm;
     ASSERT_NE(apptest::ShowFrame(*frame, 720, 540), nullptr);
-    int before = frame->dpi;
+    ASSERT_EQ(frame->dpi, 96) << "the test program runs at 96 DPI";
     Shot base = Measure(frame->Handle());
-    for (int dpi : {144, 120, 192, before}) {
+    const Scale back = {96, 1, 1, 720, 540, 20, 16};
+    for (const Scale& k : {kScales[1], kScales[0], kScales[2], back}) {
+        const int dpi = k.dpi;
         // The system suggests the window scaled about its place.
-        RECT frameRect = {0, 0, zo::ScaleToDpi(720, dpi), zo::ScaleToDpi(540, dpi)};
+        RECT frameRect = {0, 0, k.clientWidth, k.clientHeight};
         AdjustWindowRectEx(&frameRect, static_cast<DWORD>(GetWindowLongW(frame->Handle(), GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(frame->Handle(), GWL_EXSTYLE)));
         OffsetRect(&frameRect, 40 - frameRect.left, 30 - frameRect.top);
@@ -138,9 +141,9 @@ TEST(Dpi, AWindowToldOfANewDpiTakesTheSuggestedRectangleAndLaysItselfOutAgain) {
         RECT now;
         GetWindowRect(frame->Handle(), &now);
         EXPECT_TRUE(EqualRect(&now, &frameRect)) << dpi;
-        EXPECT_EQ(frame->minClientSize, zo::Twin32(zo::ScaleToDpiUp(720, dpi), zo::ScaleToDpiUp(540, dpi)));
+        EXPECT_EQ(frame->minClientSize, zo::Twin32(k.clientWidth, k.clientHeight));
         Shot got = Measure(frame->Handle());
-        ExpectScaled(base, got, dpi);
+        ExpectScaled(base, got, k);
     }
     delete frame;
 }

@@ -1,5 +1,6 @@
 // The main window at its module bound, fed as its receive thread feeds it:
-// new macs beyond the bound change nothing and are traced once per burst.
+// new macs beyond the bound change nothing and are traced once per burst (a
+// burst ends after a second without a refused mac).
 // ZO_TEST_RUN_SERIAL: every window binds port 6643.
 #include <gtest/gtest.h>
 
@@ -34,4 +35,12 @@ TEST(MainFrmBound, NewMacsBeyondTheBoundChangeNothingAndAreTracedOncePerBurst) {
     ASSERT_TRUE(Settle(f));
     EXPECT_EQ(f.modules.Element(7)->serv_port, 77);
     EXPECT_EQ(trace.CountOf(L"the module list is full"), 1u);
+    // A second burst after a quiet second and a half is traced again, once.
+    DWORD quietFrom = GetTickCount();
+    zotest::PumpUntil([&] { return GetTickCount() - quietFrom >= 1500; }, 3000);
+    for (unsigned k = proto::kMaxModules + 50; k < proto::kMaxModules + 100; ++k)
+        Inject(f, Report(mac(k).c_str(), "\"serv_port\":1"));
+    ASSERT_TRUE(Settle(f));
+    EXPECT_EQ(f.modules.Count(), proto::kMaxModules);
+    EXPECT_EQ(trace.CountOf(L"the module list is full"), 2u);
 }

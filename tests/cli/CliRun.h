@@ -37,25 +37,32 @@ inline std::wstring WriteTemp(const wchar_t* name, const std::string& bytes) {
     return path;
 }
 
-inline CliResult RunCliOnce(const std::wstring& args, DWORD ms) {
+// Runs the program to its end (ended after ms), started as the other
+// programs are (zotest::StartWithin).
+inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
     CliResult r;
     std::wstring outPath = TempPath(L"out.txt"), errPath = TempPath(L"err.txt");
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    si.hStdError = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = L"\"" + zotest::BesideMe(L"ModuleCli.exe") + L"\" " + args;
-    DWORD start = GetTickCount();
-    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, STILL_ACTIVE);
-        WaitForSingleObject(pi.hProcess, 5000);
-        GetExitCodeProcess(pi.hProcess, &r.code);
-        CloseHandle(pi.hProcess);
+    const std::wstring path = zotest::BesideMe(L"ModuleCli.exe");
+    auto launch = [&]() -> HANDLE {
+        for (HANDLE h : {si.hStdOutput, si.hStdError})
+            if (h) CloseHandle(h);
+        si.hStdOutput = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+        si.hStdError = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+        std::wstring line = L"\"" + path + L"\" " + args;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
+            return nullptr;
         CloseHandle(pi.hThread);
-    }
+        return pi.hProcess;
+    };
+    DWORD start = GetTickCount();
+    zotest::Started s = zotest::StartWithin(path, launch, [] { return false; }, ms);
+    if (s.process) CloseHandle(s.process);
+    r.code = s.code;
     r.seconds = (GetTickCount() - start) / 1000.0;
     CloseHandle(si.hStdOutput);
     CloseHandle(si.hStdError);
@@ -63,12 +70,6 @@ inline CliResult RunCliOnce(const std::wstring& args, DWORD ms) {
     r.err = ReadAll(errPath);
     DeleteFileW(outPath.c_str());
     DeleteFileW(errPath.c_str());
-    return r;
-}
-
-inline CliResult RunCli(const std::wstring& args, DWORD ms = 60000) {
-    CliResult r = RunCliOnce(args, ms);
-    if (r.out.empty() && r.err.empty() && zotest::FailedToStart(r.code, L"ModuleCli.exe")) r = RunCliOnce(args, ms);
     return r;
 }
 

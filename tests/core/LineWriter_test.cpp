@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <string>
 #include <vector>
@@ -14,12 +15,13 @@
 
 namespace {
 
-// Records what the writer's thread does; while `gate` is unsignalled every
-// write blocks in it.
+// Records what the writer's thread does, and on which threads; while `gate`
+// is unsignalled every write blocks in it.
 struct Recorder {
     std::mutex lock;
     std::vector<std::string> lines;
     DWORD openThread = 0;
+    std::set<DWORD> threads;   // every thread that opened, wrote or closed
     int opens = 0, closes = 0, writing = 0;
     HANDLE gate = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     ~Recorder() { CloseHandle(gate); }
@@ -31,6 +33,7 @@ struct Recorder {
             auto* r = static_cast<Recorder*>(c);
             std::lock_guard<std::mutex> hold(r->lock);
             r->openThread = GetCurrentThreadId();
+            r->threads.insert(GetCurrentThreadId());
             ++r->opens;
         };
         t.write = [](void* c, const zo::TraceLine& line) {
@@ -41,11 +44,13 @@ struct Recorder {
             }
             WaitForSingleObject(r->gate, INFINITE);
             std::lock_guard<std::mutex> hold(r->lock);
+            r->threads.insert(GetCurrentThreadId());
             r->lines.push_back(line.wide ? "w:" + std::string(line.bytes.size() / 2, '?') : line.bytes);
         };
         t.close = [](void* c) {
             auto* r = static_cast<Recorder*>(c);
             std::lock_guard<std::mutex> hold(r->lock);
+            r->threads.insert(GetCurrentThreadId());
             ++r->closes;
         };
         return t;
@@ -66,10 +71,12 @@ std::string Numbered(int i) { return "line " + std::to_string(i) + "\r\n"; }
 
 TEST(LineWriter, LinesFromTwoThreadsArriveWholeAndEachThreadsInOrderFromTheWritersOwnThread) {
     Recorder r;
+    DWORD otherThread = 0;
     {
         zo::LineWriter w(r.Target(), 16u << 20);   // room for every line: none is dropped
         EXPECT_EQ(r.opens, 0) << "no thread and no target before the first line";
         std::thread other([&] {
+            otherThread = GetCurrentThreadId();
             for (int i = 0; i < 2000; ++i) w.Put(("other " + std::to_string(i) + "\r\n").c_str());
         });
         for (int i = 0; i < 2000; ++i) w.Put(Numbered(i).c_str());
@@ -96,7 +103,10 @@ TEST(LineWriter, LinesFromTwoThreadsArriveWholeAndEachThreadsInOrderFromTheWrite
     EXPECT_GT(wide - lines.begin(), std::find(lines.begin(), lines.end(), Numbered(1999)) - lines.begin());
     EXPECT_EQ(r.opens, 1);
     EXPECT_EQ(r.closes, 1);
+    // One thread of the writer's own did everything: neither caller wrote.
+    EXPECT_EQ(r.threads, std::set<DWORD>{r.openThread});
     EXPECT_NE(r.openThread, GetCurrentThreadId());
+    EXPECT_NE(r.openThread, otherThread);
 }
 
 TEST(LineWriter, WhileTheTargetBlocksPutsReturnTheBufferIsBoundedAndOneLineCountsTheLost) {
@@ -132,8 +142,22 @@ TEST(LineWriter, StopWhileAWriteBlocksReturnsInTimeAndTheThreadEndsCleanlyLater)
         w.Put("held\r\n");
         w.Put("queued\r\n");
         ASSERT_TRUE(zotest::WaitUntil([&] { return r.Writing() == 1; }));
-        EXPECT_FALSE(w.Stop(50));
-        w.Put("after the stop\r\n");   // dropped, and no wait
+        // Stop and a later Put, on a thread of their own, must come back while
+        // the write still blocks (the gate opens only after the bound, so
+        // that a Stop that waits for the thread still ends).
+        bool stopped = true;
+        HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::thread caller([&] {
+            stopped = w.Stop(50);
+            w.Put("after the stop\r\n");   // dropped, and no wait
+            SetEvent(returned);
+        });
+        bool inTime = WaitForSingleObject(returned, 10000) == WAIT_OBJECT_0;
+        EXPECT_TRUE(inTime) << "Stop or Put waited for the blocked write";
+        if (!inTime) SetEvent(r.gate);
+        caller.join();
+        CloseHandle(returned);
+        EXPECT_FALSE(stopped) << "the thread cannot have ended while its write blocked";
     }   // the writer is gone; its thread holds the state it needs
     SetEvent(r.gate);
     ASSERT_TRUE(zotest::WaitUntil([&] {

@@ -10,6 +10,7 @@
 
 #include "core/Win.h"
 #include "support/Child.h"
+#include "support/KeptAside.h"
 #include "tools/SimulatorLog.h"
 
 namespace configtest {
@@ -85,26 +86,12 @@ inline bool Exists(const std::wstring& path) {
 
 // A file kept aside for a test: gone while the test runs (whatever the test
 // then puts in its place, a folder too, goes at the end), and put back as it
-// was.
-class KeptAside {
+// was, by the next run when the test was killed.
+class KeptAside : public zotest::KeptAside {
 public:
-    explicit KeptAside(const std::wstring& file) : path(file), existed(Exists(file)), kept(ReadBytes(file)) {
-        DeleteFileW(path.c_str());
+    explicit KeptAside(const std::wstring& file) : zotest::KeptAside(file) {
+        EXPECT_TRUE(Ok()) << "could not keep the file aside";
     }
-    ~KeptAside() {
-        Walk(path, true);
-        DeleteFileW(path.c_str());
-        if (existed) {
-            EXPECT_TRUE(WriteBytes(path, kept)) << "could not put the file back";
-        }
-    }
-    KeptAside(const KeptAside&) = delete;
-    KeptAside& operator=(const KeptAside&) = delete;
-    const std::wstring path;
-
-private:
-    const bool existed;
-    const std::string kept;
 };
 
 // Pretty text as the file holds it: lines joined by CR LF, no break at the end.

@@ -1,11 +1,14 @@
 // Starting the programs that sit beside the running executable (the tool,
 // the simulator, the drivers, the burst sender): for tests, benchmarks and
-// tools alike, so header-only. Whoever gets a process handle owns it.
+// tools alike, so header-only. Every start goes through StartWithin, the one
+// place that bounds how long a start may take and starts once more what Wine
+// failed to start. Whoever gets a process handle owns it.
 #pragma once
 #include <cstdio>
 #include <string>
 
 #include "core/Win.h"
+#include "Wait.h"   // beside this header: benchmarks include it by a relative path
 
 namespace zotest {
 
@@ -60,23 +63,75 @@ inline HANDLE StartProgram(const std::wstring& path, const std::wstring& args, D
     return pi.hProcess;
 }
 
-// Runs a program to its end once: its exit code, STILL_ACTIVE when it did
-// not end within ms (it is then ended), 0xFFFFFFFF when it could not start.
-inline DWORD RunProgramOnce(const std::wstring& path, const std::wstring& args, DWORD ms, bool silent) {
-    HANDLE process = StartProgram(path, args, 0, silent);
-    if (!process) return 0xFFFFFFFF;
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-    else TerminateProcess(process, 1);
-    CloseHandle(process);
-    return code;
+// Every program a test starts is put in one job that ends them all when the
+// test program ends, however it ends: a test killed by its time limit leaves
+// no tool behind holding port 6643 for the next. (Their own children, the
+// trace console's helper, are in it too.)
+inline HANDLE EndWithMe() {
+    static HANDLE job = [] {
+        HANDLE j = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (j) SetInformationJobObject(j, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+        return j;
+    }();
+    return job;
 }
 
-// The same, started once more when Wine failed to start it.
+// Ends a process that is still running and waits until it has ended, so
+// that it holds no port or file when the caller goes on.
+inline void EndProcess(HANDLE process) {
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, STILL_ACTIVE);
+    WaitForSingleObject(process, 10000);
+}
+
+// How a start went: the process (owned by the caller; null when it could not
+// be made or was not up in time, and then it has been ended) and its exit
+// code when it has ended (STILL_ACTIVE while it runs, 0xFFFFFFFF when it
+// could not be made).
+struct Started {
+    HANDLE process = nullptr;
+    DWORD code = 0xFFFFFFFF;
+};
+
+// Starts a program with launch() (which makes the process and gives its
+// handle, or null) and waits at most ms until up() holds or the process has
+// ended; up() is polled, so it may also drain the program's output. A start
+// that Wine failed is made once more, and only once. A program that is to
+// run to its end passes an up() that never holds: ms then bounds the run.
+template <class Launch, class Up>
+Started StartWithin(const std::wstring& path, Launch launch, Up up, DWORD ms) {
+    Started s;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        s.process = launch();
+        s.code = 0xFFFFFFFF;
+        if (!s.process) return s;
+        if (HANDLE job = EndWithMe()) AssignProcessToJobObject(job, s.process);
+        bool ended = false;
+        if (!WaitUntil([&] {
+                ended = WaitForSingleObject(s.process, 0) == WAIT_OBJECT_0;
+                return ended || up();
+            }, ms)) {
+            EndProcess(s.process);
+            CloseHandle(s.process);
+            s.process = nullptr;
+            s.code = STILL_ACTIVE;
+            return s;
+        }
+        s.code = STILL_ACTIVE;
+        if (ended) GetExitCodeProcess(s.process, &s.code);
+        if (!ended || attempt > 0 || !FailedToStart(s.code, path)) return s;
+        CloseHandle(s.process);
+    }
+    return s;
+}
+
+// Runs a program to its end: its exit code, STILL_ACTIVE when it did not
+// end within ms (it is then ended), 0xFFFFFFFF when it could not start.
 inline DWORD RunProgram(const std::wstring& path, const std::wstring& args, DWORD ms, bool silent = false) {
-    DWORD code = RunProgramOnce(path, args, ms, silent);
-    if (FailedToStart(code, path)) code = RunProgramOnce(path, args, ms, silent);
-    return code;
+    Started s = StartWithin(path, [&] { return StartProgram(path, args, 0, silent); }, [] { return false; }, ms);
+    if (s.process) CloseHandle(s.process);
+    return s.code;
 }
 
 } // namespace zotest

@@ -6,12 +6,16 @@ namespace zotest {
 
 Program::~Program() {
     if (!process) return;
-    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);
+    EndProcess(process);
     CloseHandle(process);
 }
 
 bool Program::Start(const wchar_t* title) {
     const std::wstring path = BesideMe(exe);
+    // The tool's place file is its own business between tests: a test that
+    // cares keeps it aside itself (then this one does nothing).
+    if (!placeFile && _wcsicmp(exe, L"ModuleTool.exe") == 0)
+        placeFile.reset(new KeptAside(BesideMe(L"ModuleTool.Json")));
     auto find = [&]() -> HWND {
         for (HWND h = FindWindowW(nullptr, title); h; h = FindWindowExW(nullptr, h, nullptr, title)) {
             DWORD pid = 0;
@@ -20,23 +24,12 @@ bool Program::Start(const wchar_t* title) {
         }
         return nullptr;
     };
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        process = StartProgram(path, L"", DETACHED_PROCESS);
-        if (!process) return false;
-        bool ended = false;
-        if (WaitUntil([&] {
-                ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-                return ended || (window = find()) != nullptr;
-            }, 15000) && !ended) {
-            DWORD_PTR r;
-            return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r) != 0;
-        }
-        DWORD code = STILL_ACTIVE;
-        if (!ended || !GetExitCodeProcess(process, &code) || attempt > 0 || !FailedToStart(code, path)) return false;
-        CloseHandle(process);
-        process = nullptr;
-    }
-    return false;
+    Started s = StartWithin(path, [&] { return process = StartProgram(path, L"", DETACHED_PROCESS); },
+                            [&] { return (window = find()) != nullptr; }, kStartMs);
+    process = s.process;
+    if (!process || s.code != STILL_ACTIVE) return false;
+    DWORD_PTR r;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r) != 0;
 }
 
 DWORD Program::Close(DWORD ms, double* took) {
@@ -51,48 +44,45 @@ DWORD Program::Close(DWORD ms, double* took) {
     return code;
 }
 
-namespace {
-
-// One run of the driver: its exit code (1 when it could not be started).
-DWORD DriveOnce(const std::wstring& steps, std::string& out, const wchar_t* title) {
-    out.clear();
+bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return 1;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    std::wstring path = BesideMe(L"ui_driver.exe");
-    std::wstring line = L"\"" + path + L"\" window " + title + L" 15000 " + steps;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
-                                  nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    DWORD code = 1;
-    if (started) {
+    HANDLE readEnd = nullptr;
+    const std::wstring path = BesideMe(L"ui_driver.exe");
+    auto launch = [&]() -> HANDLE {
+        out.clear();
+        if (readEnd) CloseHandle(readEnd);
+        HANDLE writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return readEnd = nullptr;
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        std::wstring line = L"\"" + path + L"\" window " + title + L" 15000 " + steps;
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = writeEnd;
+        si.hStdError = writeEnd;
+        PROCESS_INFORMATION pi = {};
+        BOOL started = CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+                                      nullptr, &si, &pi);
+        CloseHandle(writeEnd);
+        if (!started) return nullptr;
+        CloseHandle(pi.hThread);
+        return pi.hProcess;
+    };
+    // What it has written so far; it must not wait for room in the pipe.
+    auto drain = [&] {
+        DWORD ready = 0, got = 0;
         char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        while (readEnd && PeekNamedPipe(readEnd, nullptr, 0, nullptr, &ready, nullptr) && ready > 0 &&
+               ReadFile(readEnd, buffer, sizeof(buffer) < ready ? sizeof(buffer) : ready, &got, nullptr) && got > 0)
             for (DWORD k = 0; k < got; ++k)
                 if (buffer[k] != '\r') out += buffer[k];   // its standard output is in text mode
-        WaitForSingleObject(pi.hProcess, 60000);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
-    return code;
-}
-
-} // namespace
-
-bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
-    DWORD code = DriveOnce(steps, out, title);
-    if (out.empty() && FailedToStart(code, L"ui_driver.exe")) code = DriveOnce(steps, out, title);
-    return code == 0;
+        return false;
+    };
+    Started s = StartWithin(path, launch, drain, 60000);
+    drain();
+    if (s.process) CloseHandle(s.process);
+    if (readEnd) CloseHandle(readEnd);
+    return s.code == 0;
 }
 
 bool Simulator::Start(const std::wstring& args, bool log) {
@@ -105,30 +95,20 @@ bool Simulator::Start(const std::wstring& args, bool log) {
     readyPath = folder + L"\\ready";
     stopPath = folder + L"\\stop";
     const std::wstring path = BesideMe(L"module_sim.exe");
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        process = StartProgram(path, (log ? L"--log \"" + logPath + L"\" " : L"") + L"--ready \"" + readyPath +
-                                         L"\" --stop \"" + stopPath + L"\" " + args);
-        if (!process) return false;
-        bool ended = !WaitUntil([&] {
-            return GetFileAttributesW(readyPath.c_str()) != INVALID_FILE_ATTRIBUTES ||
-                   WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-        }, 10000) || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-        if (!ended) return true;
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process, &code);
-        if (attempt > 0 || !FailedToStart(code, path)) return false;
-        CloseHandle(process);
-        process = nullptr;
-    }
-    return false;
+    const std::wstring line = (log ? L"--log \"" + logPath + L"\" " : L"") + L"--ready \"" + readyPath +
+                              L"\" --stop \"" + stopPath + L"\" " + args;
+    Started s = StartWithin(path, [&] { return StartProgram(path, line); },
+                            [&] { return GetFileAttributesW(readyPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+    process = s.process;
+    return process && s.code == STILL_ACTIVE;
 }
 
 void Simulator::Stop() {
     if (!process) return;
     HANDLE f = CreateFileW(stopPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-    if (WaitForSingleObject(process, 1000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
+    WaitForSingleObject(process, 1000);
+    EndProcess(process);
     CloseHandle(process);
     process = nullptr;
     for (const std::wstring& f2 : {logPath, readyPath, stopPath}) DeleteFileW(f2.c_str());

@@ -1,18 +1,22 @@
 // The module simulator as a child process of a test, and the programs that
 // sit beside the test executable. Only inside the private test network.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/Win.h"
 #include "support/Beside.h"
+#include "support/KeptAside.h"
 #include "support/Texts.h"
 #include "tools/SimulatorLog.h"
 
 namespace zotest {
 
 // A program beside the test (the tool itself by default), started as from a
-// desktop: without a console. Killed if a test leaves it running.
+// desktop: without a console. Ended (and waited for, so that it holds no
+// port) if a test leaves it running. The tool's place file is kept aside
+// while it lives unless the test keeps it aside itself.
 class Program {
 public:
     explicit Program(const wchar_t* name = L"ModuleTool.exe") : exe(name) {}
@@ -28,9 +32,15 @@ public:
     // not ended within ms. took gets the milliseconds until it ended.
     DWORD Close(DWORD ms, double* took = nullptr);
 
+    // How long a start may take, until the window answers.
+    static const DWORD kStartMs = 15000;
+
     const wchar_t* exe;
     HANDLE process = nullptr;
     HWND window = nullptr;
+
+private:
+    std::unique_ptr<KeptAside> placeFile;
 };
 
 // Runs ui_driver.exe on the window titled title with these steps; false when
