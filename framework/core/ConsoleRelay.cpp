@@ -93,19 +93,22 @@ DWORD WINAPI EndWithHost(void* host) {
     ExitProcess(0);
 }
 
-// Puts the console beside the program's window when the screen has room,
-// and below it in any case, without activating it.
+// Shows the console, which opened hidden, beside the program's window when
+// the screen has room and below it in any case, without activating it.
 void PlaceConsole(HWND console, HWND program) {
     RECT mine, avoid;
-    if (!console || !program || !IsWindow(program) || !GetWindowRect(console, &mine) ||
-        !GetWindowRect(program, &avoid))
+    if (!console) return;
+    if (!program || !IsWindow(program) || !GetWindowRect(console, &mine) || !GetWindowRect(program, &avoid)) {
+        ShowWindow(console, SW_SHOWNOACTIVATE);
         return;
+    }
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
     POINT at = {mine.left, mine.top};
     bool move = GetMonitorInfoW(MonitorFromWindow(program, MONITOR_DEFAULTTONEAREST), &monitor) &&
                 ConsoleRelay::PlaceBeside(avoid, mine.right - mine.left, mine.bottom - mine.top, monitor.rcWork, &at);
-    SetWindowPos(console, program, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | (move ? 0 : SWP_NOMOVE));
+    SetWindowPos(console, program, at.x, at.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | (move ? 0 : SWP_NOMOVE));
 }
 
 // The helper's console output, shared by the relay loop and the break
@@ -222,10 +225,11 @@ bool ConsoleRelay::Start() {
     STARTUPINFOEXW si = {};
     si.StartupInfo.cb = inherit.List() ? sizeof(si) : sizeof(si.StartupInfo);
     si.lpAttributeList = inherit.List();
-    // The console opens without taking the foreground and without the busy
-    // cursor over the program's window.
+    // The console opens hidden, so it takes neither the foreground nor a
+    // moment over the program's window before the helper has placed it
+    // and shown it without activation; no busy cursor meanwhile.
     si.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
-    si.StartupInfo.wShowWindow = SW_SHOWNOACTIVATE;
+    si.StartupInfo.wShowWindow = SW_HIDE;
     si.StartupInfo.hStdInput = readEnd;
     PROCESS_INFORMATION pi = {};
     DWORD flags = CREATE_NEW_PROCESS_GROUP | (inherit.List() ? EXTENDED_STARTUPINFO_PRESENT : 0);
