@@ -15,6 +15,7 @@
 #include "app/module/Finder.h"
 #include "core/Print.h"
 #include "core/StringList.h"
+#include "data/HeapTrim.h"
 #include "data/WndPosKeeper.h"
 #include "window/Dpi.h"
 
@@ -430,6 +431,8 @@ void MainFrm::HandleDatagram(Datagram& d) {
 
 void MainFrm::DrainQueue() {
     KillTimer(Handle(), kDrainTimer);
+    // A second without datagrams after a burst gives back the heap pages it left.
+    zo::HeapTrim::AfterQuiet(1000);
     auto start = std::chrono::steady_clock::now();
     while (Datagram* d = queue.Pop()) {
         HandleDatagram(*d);

@@ -20,6 +20,9 @@
 //   pid                      prints the window's process id
 //   raise                    puts the window above every other one
 //   rect                     prints the window's screen rectangle: left top width height
+//   console MS               waits for a visible console window (the trace console)
+//   unobscured               fails unless the window under each corner of the window and its centre
+//                            is the window itself; says which window covers it
 //   mem                      prints its process's private bytes and working set: "private N working N"
 //   churn MS LIST BUTTON     for MS ms chooses LIST's entries in turn and presses BUTTON, pinging the
 //                            window every 50 ms; prints "worst answer N ms, K choices, K clicks"
@@ -128,8 +131,33 @@ struct Step {
     {L"click", 1, true}, {L"text", 1, true},  {L"set", 2, true},   {L"entries", 1, true}, {L"choose", 2, true},
     {L"drop", 1, true},  {L"count", 3, true}, {L"enabled", 3, true}, {L"box", 2, false},  {L"ping", 1, false},
     {L"churn", 3, false}, {L"mem", 0, false}, {L"close", 1, false}, {L"raise", 0, false}, {L"rect", 0, false},
-    {L"pid", 0, false},
+    {L"pid", 0, false},  {L"console", 1, false}, {L"unobscured", 0, false},
 };
+
+bool ConsoleShown() {
+    for (const wchar_t* cls : {L"WineConsoleClass", L"ConsoleWindowClass"})
+        for (HWND h = FindWindowExW(nullptr, nullptr, cls, nullptr); h; h = FindWindowExW(nullptr, h, cls, nullptr))
+            if (IsWindowVisible(h)) return true;
+    return false;
+}
+
+// The top-level window under each corner of the window (a pixel inside) and
+// its centre that is not the window; null when there is none.
+HWND Covering(POINT& at) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    const POINT points[] = {{r.left + 2, r.top + 2},
+                            {r.right - 3, r.top + 2},
+                            {r.left + 2, r.bottom - 3},
+                            {r.right - 3, r.bottom - 3},
+                            {(r.left + r.right) / 2, (r.top + r.bottom) / 2}};
+    for (POINT p : points) {
+        HWND top = GetAncestor(WindowFromPoint(p), GA_ROOT);
+        at = p;
+        if (top != window) return top ? top : GetDesktopWindow();
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -265,6 +293,16 @@ int wmain(int argc, wchar_t** argv) {
             printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         } else if (step == L"pid") {
             printf("%lu\n", WindowProcess());
+        } else if (step == L"console") {
+            if (!Within(ms(0), ConsoleShown)) return Fail("no console", L"");
+        } else if (step == L"unobscured") {
+            POINT at = {};
+            if (HWND other = Covering(at)) {
+                wchar_t cls[64] = {};
+                GetClassNameW(other, cls, 64);
+                return Fail("the window is covered", L"at " + std::to_wstring(at.x) + L"," + std::to_wstring(at.y) +
+                                                           L" by a window of class " + cls);
+            }
         }
         fflush(stdout);
     }

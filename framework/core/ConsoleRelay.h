@@ -7,6 +7,8 @@
 // a pipe, and it ends when the pipe closes. The program watches the helper:
 // when it ends first (the user closed the console) every top-level window
 // of the program is asked to close, as its own close button does.
+// The console never takes the foreground from the program: it opens without
+// activation, beside and below the program's window.
 #pragma once
 #include "core/Win.h"
 
@@ -15,7 +17,7 @@ namespace zo {
 class ConsoleRelay {
 public:
     // The command-line argument that makes a start of the executable the
-    // helper. Only the relay passes it.
+    // helper. Only the relay passes it, followed by the program's window.
     static const wchar_t kArgument[];
 
     ConsoleRelay() {}
@@ -36,6 +38,12 @@ public:
     // In the helper, run before the program's own code: relays until the
     // pipe closes and ends the process. Elsewhere it returns at once.
     static void RunIfHelper();
+
+    // Where a window of size w x h goes so that it does not cover `avoid`:
+    // right of it, else left, else below, else above, each as close to
+    // avoid's top (left) edge as the work area allows. False when no side
+    // has room in the work area.
+    static bool PlaceBeside(const RECT& avoid, int w, int h, const RECT& work, POINT* at);
 
 private:
     static void CALLBACK OnHelperEnded(void*, BOOLEAN);

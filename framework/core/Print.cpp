@@ -62,12 +62,14 @@ void WriteConsoleLine(void*, const TraceLine& line) {
     }
     if (!console) return;
     std::string text = line.bytes;   // the console takes terminated text
+    bool shown;
     if (line.wide) {
         text.append(2, '\0');
-        console->Write(reinterpret_cast<const wchar_t*>(text.c_str()));
+        shown = console->Write(reinterpret_cast<const wchar_t*>(text.c_str()));
     } else {
-        console->Write(text.c_str());
+        shown = console->Write(text.c_str());
     }
+    if (!shown) console->Write("\r\ntrace: the console refused the rest of a line\r\n");
 }
 
 void CloseConsole(void*) {
@@ -98,19 +100,40 @@ struct WriterAtExit {
 } writerAtExit;
 
 // The formatted text with CR LF and a terminator, in a heap buffer the caller
-// frees; null when the format cannot be measured or memory runs out.
+// frees; null when the format cannot be measured or memory runs out. A line
+// longer than cap units (0: no cap) keeps its first cap units, cut on a
+// whole character, and says how many more there were: only that much is
+// formatted into memory and copied on, however large the text.
+size_t CutAt(const wchar_t* text, size_t n, size_t most) { return Console::PieceLength(text, n, most); }
+size_t CutAt(const char* text, size_t n, size_t most) { return Console::PieceLength(text, n, most, GetACP()); }
+int Note(wchar_t* at, size_t room, size_t more) {
+    return swprintf(at, room, L" ... %llu characters more", static_cast<unsigned long long>(more));
+}
+int Note(char* at, size_t room, size_t more) {
+    return snprintf(at, room, " ... %llu bytes more", static_cast<unsigned long long>(more));
+}
+
 template <class Char, class Count, class Form>
-Char* FormatLine(Count count, Form form, const Char* fmt, va_list args) {
+Char* FormatLine(Count count, Form form, const Char* fmt, va_list args, size_t cap) {
+    const size_t kNoteRoom = 48;
     va_list again;
     va_copy(again, args);
     int n = count(fmt, args);
-    size_t units = n < 0 ? 0 : static_cast<size_t>(n) + 3;
+    bool capped = n >= 0 && cap && static_cast<size_t>(n) > cap;
+    size_t keep = n < 0 ? 0 : capped ? cap : static_cast<size_t>(n);
+    size_t units = n < 0 ? 0 : keep + 3 + (capped ? kNoteRoom : 0);
     Char* line = units ? static_cast<Char*>(malloc(units * sizeof(Char))) : nullptr;
     if (line) {
-        form(line, static_cast<size_t>(n) + 1, fmt, again);
-        line[n] = 0;
+        form(line, keep + 1, fmt, again);   // a cut text fills the bound without terminator
+        line[keep] = 0;
         size_t len = 0;
         while (line[len]) ++len;
+        if (capped) {
+            // As if more text followed: the cut never splits a character.
+            len = CutAt(line, len + 1, len);
+            int note = Note(line + len, kNoteRoom, static_cast<size_t>(n) - len);
+            len += note > 0 ? static_cast<size_t>(note) : 0;
+        }
         line[len] = '\r';
         line[len + 1] = '\n';
         line[len + 2] = 0;
@@ -149,6 +172,9 @@ void Emit(Char* line) {
     free(line);
 }
 
+// Lines for the console are capped; a window gets the text whole.
+size_t LineCap() { return outputDevice.load() ? 0 : kTraceLineCap; }
+
 } // namespace
 
 void SetOutputDevice(HWND device) { outputDevice.store(device); }
@@ -156,7 +182,7 @@ void SetOutputDevice(HWND device) { outputDevice.store(device); }
 void Print(const wchar_t* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    wchar_t* line = FormatLine(RuntimeCountW, RuntimeFormatW, fmt, args);
+    wchar_t* line = FormatLine(RuntimeCountW, RuntimeFormatW, fmt, args, LineCap());
     va_end(args);
     Emit(line);
 }
@@ -164,7 +190,7 @@ void Print(const wchar_t* fmt, ...) {
 void PrintA(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    char* line = FormatLine(RuntimeCountA, RuntimeFormatA, fmt, args);
+    char* line = FormatLine(RuntimeCountA, RuntimeFormatA, fmt, args, LineCap());
     va_end(args);
     Emit(line);
 }

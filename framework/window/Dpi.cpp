@@ -6,6 +6,8 @@ namespace zo {
 namespace {
 
 typedef UINT(WINAPI* GetDpiForWindowProc)(HWND);
+typedef MonitorDpiCall GetDpiForMonitorProc;
+typedef AwarenessCall GetProcessAwarenessProc;
 typedef BOOL(WINAPI* AdjustForDpiProc)(RECT*, DWORD, BOOL, DWORD, UINT);
 
 template <class T>
@@ -18,6 +20,28 @@ T User32Export(const char* name) {
 GetDpiForWindowProc DpiForWindow() {
     static const GetDpiForWindowProc p = User32Export<GetDpiForWindowProc>("GetDpiForWindow");
     return p;
+}
+
+// Windows 8.1 and 10 before 1607 have per-monitor DPI but no
+// GetDpiForWindow: there a per-monitor aware process asks its monitor.
+// shcore.dll is loaded only then, and kept.
+struct MonitorDpi {
+    GetDpiForMonitorProc forMonitor = nullptr;
+    GetProcessAwarenessProc awareness = nullptr;
+};
+const MonitorDpi& MonitorDpiExports() {
+    static const MonitorDpi m = [] {
+        MonitorDpi found;
+        if (DpiForWindow()) return found;
+        HMODULE shcore = LoadLibraryW(L"shcore.dll");
+        if (!shcore) return found;
+        found.forMonitor = reinterpret_cast<GetDpiForMonitorProc>(
+            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+        found.awareness = reinterpret_cast<GetProcessAwarenessProc>(
+            reinterpret_cast<void*>(GetProcAddress(shcore, "GetProcessDpiAwareness")));
+        return found;
+    }();
+    return m;
 }
 
 AdjustForDpiProc AdjustForDpi() {
@@ -52,8 +76,22 @@ int WindowDpi(HWND h) {
     if (GetDpiForWindowProc p = DpiForWindow()) {
         UINT d = p(h);
         if (d) return static_cast<int>(d);
+        return SystemDpi();
     }
-    return SystemDpi();
+    const MonitorDpi& m = MonitorDpiExports();
+    return ChooseWindowDpi(h, m.forMonitor, m.awareness, SystemDpi());
+}
+
+int ChooseWindowDpi(HWND h, MonitorDpiCall forMonitor, AwarenessCall awareness, int systemDpi) {
+    const int kPerMonitorAware = 2;   // PROCESS_PER_MONITOR_DPI_AWARE
+    const int kEffectiveDpi = 0;      // MDT_EFFECTIVE_DPI
+    int aware = 0;
+    if (!h || !forMonitor || !awareness || awareness(nullptr, &aware) != S_OK || aware != kPerMonitorAware)
+        return systemDpi;
+    UINT x = 0, y = 0;
+    HMONITOR monitor = MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST);
+    if (!monitor || forMonitor(monitor, kEffectiveDpi, &x, &y) != S_OK || !y) return systemDpi;
+    return static_cast<int>(y);
 }
 
 bool AdjustWindowRectForDpi(RECT* r, DWORD style, DWORD exStyle, int dpi) {

@@ -19,8 +19,15 @@ int ScaleToDpiUp(int value, int dpi);
 // The DPI the system draws at (that of the primary screen).
 int SystemDpi();
 // The DPI of a window: its monitor's under per-monitor awareness, otherwise
-// the system DPI; 96 for a null window.
+// the system DPI; 96 for a null window. Where the system has no
+// GetDpiForWindow, the monitor is asked (ChooseWindowDpi).
 int WindowDpi(HWND h);
+// shcore's GetDpiForMonitor and GetProcessDpiAwareness.
+typedef HRESULT(WINAPI* MonitorDpiCall)(HMONITOR, int, UINT*, UINT*);
+typedef HRESULT(WINAPI* AwarenessCall)(HANDLE, int*);
+// The DPI of h's monitor when the process is per-monitor aware and both
+// calls are there and answer; systemDpi otherwise.
+int ChooseWindowDpi(HWND h, MonitorDpiCall forMonitor, AwarenessCall awareness, int systemDpi);
 // AdjustWindowRectEx at a DPI: the frame's metrics at that DPI where the
 // system can tell them, the system's otherwise.
 bool AdjustWindowRectForDpi(RECT* r, DWORD style, DWORD exStyle, int dpi);

@@ -64,15 +64,29 @@ bool Font::Realize(int atDpi) {
     return true;
 }
 
-void Font::Rescale(int atDpi, HWND parent) {
-    if (atDpi == dpi) return;
+namespace {
+
+struct FontSwap {
+    HFONT from, to;
+};
+
+BOOL CALLBACK SwapFont(HWND window, LPARAM swap) {
+    const FontSwap* s = reinterpret_cast<const FontSwap*>(swap);
+    if (reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) == s->from)
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(s->to), TRUE);
+    return TRUE;
+}
+
+} // namespace
+
+void Font::Rescale(int atDpi, HWND parent, bool remade) {
+    if (atDpi == dpi && !remade && handle) return;
     HFONT old = handle;
-    // The old font stays alive until no child shows it.
+    // The old font stays alive until no window inside parent shows it.
     handle = nullptr;
     Realize(atDpi);
-    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (old && reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)) == old)
-            SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
+    FontSwap swap = {old, handle};
+    if (old && parent) EnumChildWindows(parent, SwapFont, reinterpret_cast<LPARAM>(&swap));
     if (old) DeleteObject(old);
 }
 

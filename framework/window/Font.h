@@ -1,7 +1,9 @@
 // Font: a LOGFONTW record and the GDI font made from it. The record is held
 // through a counted reference; the font handle is owned and deleted with the
-// object. GetDefaultFont is the one font every control starts with. The
-// record's height is in pixels at 96 DPI; a font is made for a DPI.
+// object. GetDefaultFont is the process's record every window's control
+// font is made from (a window owns the font made for its DPI, see View);
+// its own handle serves controls outside such windows. The record's height
+// is in pixels at 96 DPI; a font is made for a DPI.
 #pragma once
 #include "core/Base.h"
 #include "core/Object.h"
@@ -34,9 +36,11 @@ public:
     // before. A font that cannot be made leaves a null handle, which controls
     // take as the system font.
     bool Realize(int atDpi = 96);
-    // Makes the font again for another DPI and hands it to every child of
-    // parent that shows the present one; nothing when it is made for atDpi.
-    void Rescale(int atDpi, HWND parent);
+    // Makes the font again for another DPI and hands it to every window
+    // inside parent that shows the present one, then deletes that one;
+    // nothing when it is made for atDpi, unless remade is asked for (the
+    // record changed).
+    void Rescale(int atDpi, HWND parent, bool remade = false);
     int Dpi() const { return dpi; }
 
 private:

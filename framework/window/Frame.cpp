@@ -34,10 +34,14 @@ void Frame::OnPreTranslate(Message* m, IWnd*) {
     bool enter = (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) && msg->wParam == VK_RETURN;
     enter = enter || (msg->message == WM_CHAR && msg->wParam == L'\r');
     if (!enter) return;
-    // Only a multi-line edit that asks for Enter (ES_WANTRETURN) gets it.
+    // A control that wants this Enter gets it: a multi-line edit with
+    // ES_WANTRETURN, and a drop-down whose list is open (the key closes the
+    // list and chooses the entry). A multi-line edit's answer always says
+    // it wants every key, so for it the style decides.
     LRESULT code = SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
     LONG style = GetWindowLongW(msg->hwnd, GWL_STYLE);
-    if ((code & DLGC_HASSETSEL) && (style & ES_MULTILINE) && (style & ES_WANTRETURN)) return;
+    bool multiLine = (code & DLGC_HASSETSEL) && (style & ES_MULTILINE);
+    if (multiLine ? (style & ES_WANTRETURN) != 0 : (code & DLGC_WANTMESSAGE) != 0) return;
     m->result = 1;
     m->flags |= Message::handled;
     if (msg->message != WM_KEYDOWN) return;

@@ -20,7 +20,7 @@ public:
     // press the focused or default one): it raises this event with the
     // framework control that has the focus (null for other windows) and
     // does nothing else. A control that wants Enter itself (a multi-line
-    // edit with ES_WANTRETURN) still gets it.
+    // edit with ES_WANTRETURN, a drop-down with its list open) still gets it.
     Delegate<IWnd*, Frame*> enterEvent;
 
 private:

@@ -48,7 +48,11 @@ HWND ICtrl::Create(HWND parent) {
     }
     defaultProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure.Procedure())));
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetDefaultFont()->Handle()), 0);
+    // The font its window made for its DPI; the process's default font
+    // where the top-level window is no framework view.
+    HWND top = GetAncestor(h, GA_ROOT);
+    HFONT font = top && top != h ? reinterpret_cast<HFONT>(SendMessageW(top, WM_GETCONTROLFONT, 0, 0)) : nullptr;
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : GetDefaultFont()->Handle()), 0);
     return h;
 }
 

@@ -1,8 +1,9 @@
 // ICtrl: the window object of a standard control. It creates the system's
 // control window, subclasses it so its messages run through this object's
 // table and events before the control's own class procedure, gives it the
-// default font, and answers the parent's colour requests. The object owns
-// its window; destroying the object destroys the window.
+// font its top-level window made for its DPI, and answers the parent's
+// colour requests. The object owns its window; destroying the object
+// destroys the window.
 #pragma once
 #include "window/IWnd.h"
 

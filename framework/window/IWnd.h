@@ -29,6 +29,9 @@ const UINT WM_GETFONTHEIGHT = 0x4FF7;
 // Sent by the message loop to its dialog window with a key message (lParam:
 // the MSG) before dialog navigation sees it; non-zero consumes it.
 const UINT WM_PRETRANSLATE = 0x4FF8;
+// Answers the control font of a top-level view, made for its DPI and owned
+// by it (0 from other windows): controls are given this font when made.
+const UINT WM_GETCONTROLFONT = 0x4FF6;
 
 class IWnd : public virtual WndPtr {
 public:

@@ -2,6 +2,8 @@
 // background erase and dropped files.
 #include "window/View.h"
 
+#include <cstring>
+
 #include "core/Memory.h"
 #include "core/Print.h"
 #include "window/Dpi.h"
@@ -47,6 +49,30 @@ View::View() {
     createEvent.Add(this, &View::OnCreateDpi);
     AddMessageHandler(kDpiChanged, kDpiChanged, this, &View::OnDpiChanged);
     AddMessageHandler(kDpiChangedAfterParent, kDpiChangedAfterParent, this, &View::OnDpiChanged);
+    AddMessageHandler(WM_GETCONTROLFONT, WM_GETCONTROLFONT, this, &View::OnGetControlFont);
+}
+
+HFONT View::ControlFont() {
+    const Font* base = GetDefaultFont();
+    const LOGFONTW* want = base ? base->LogFont() : nullptr;
+    const LOGFONTW* have = controlFont.LogFont();
+    if (!want || !have) return base ? base->Handle() : nullptr;
+    if (!controlFont.Handle() || controlFont.Dpi() != dpi || memcmp(want, have, sizeof(LOGFONTW)) != 0)
+        RemakeControlFont(dpi);
+    return controlFont.Handle();
+}
+
+void View::RemakeControlFont(int atDpi) {
+    const Font* base = GetDefaultFont();
+    if (base) controlFont.SetLogFont(base->LogFont());
+    controlFont.Rescale(atDpi, handle, true);
+}
+
+void View::OnGetControlFont(Message* m, IWnd*) {
+    // A child view's controls take their top-level window's font.
+    if (GetWindowLongW(m->hwnd, GWL_STYLE) & WS_CHILD) return;
+    m->result = reinterpret_cast<LRESULT>(ControlFont());
+    m->flags |= Message::handled;
 }
 
 void View::OnCreateDpi(IWnd*) {
@@ -59,7 +85,8 @@ void View::OnDpiChanged(Message* m, IWnd*) {
     int now = m->message == kDpiChanged ? LOWORD(m->wParam) : WindowDpi(m->hwnd);
     if (now <= 0) return;
     dpi = now;
-    GetDefaultFont()->Rescale(dpi, m->hwnd);
+    // Only a top-level view owns a font; one never asked has none to remake.
+    if (controlFont.Handle()) RemakeControlFont(dpi);
     dpiEvent.Call(dpi, this);
     if (m->message == kDpiChanged && m->lParam) {
         const RECT* r = reinterpret_cast<const RECT*>(m->lParam);

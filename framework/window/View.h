@@ -2,12 +2,15 @@
 // straight to the window, or through a client-sized off-screen image when a
 // buffered paint callback is present; the background is filled with
 // backColor; files dropped on it arrive as a list of paths. A view knows its
-// DPI: when it changes, the default font of its controls is made again for
-// it, dpiEvent lets the owner scale the rest, and a top-level view then takes
-// the rectangle the system suggests.
+// DPI. A top-level view owns the font its controls get: the default font's
+// record made at the view's DPI. When the DPI changes that font is made
+// again and handed to the controls that showed it, dpiEvent lets the owner
+// scale the rest, and the view then takes the rectangle the system
+// suggests. The process's default font is never touched by one window.
 #pragma once
 #include "core/StringMemList.h"
 #include "window/DC.h"
+#include "window/Font.h"
 #include "window/IWnd.h"
 
 namespace zo {
@@ -30,13 +33,23 @@ public:
     Delegate<int, View*> dpiEvent;
     int dpi = 96;
 
+    // The font for this view's controls at its DPI (see above); made when
+    // first asked and again when the default font's record has changed.
+    HFONT ControlFont();
+
 private:
+    void OnGetControlFont(Message* m, IWnd*);
     void OnPaint(Message* m, IWnd*);
     void OnEraseBkgnd(Message* m, IWnd*);
     void OnDropFiles(Message* m, IWnd*);
     void OnCreateDpi(IWnd*);
     void OnDpiChanged(Message* m, IWnd*);
     void PaintBuffered(DC& target);
+    // Makes controlFont from the default record at atDpi and gives it to
+    // the children that showed the one before, which is then deleted.
+    void RemakeControlFont(int atDpi);
+
+    Font controlFont;   // owned; its handle is null until first asked
 };
 
 // Fills r with color through the stock DC brush; nothing when the colour's

@@ -95,7 +95,7 @@ TEST_F(ControlsTest, EachKindMakesItsSystemClassWithTheControlDefaults) {
         RECT r;
         ASSERT_TRUE(all[i]->GetRect(r));
         EXPECT_EQ((zo::Rect32{10, 10, 110, 110}), zo::Rect32(r)) << "at 10, 10 and 100 x 100";
-        EXPECT_EQ(reinterpret_cast<LRESULT>(zo::GetDefaultFont()->Handle()), SendMessageW(h, WM_GETFONT, 0, 0));
+        EXPECT_EQ(reinterpret_cast<LRESULT>(parent.ControlFont()), SendMessageW(h, WM_GETFONT, 0, 0));
         EXPECT_EQ(nullptr, all[i]->Create(parent)) << "one window per object";
     }
     EXPECT_EQ(0x00D8E9ECu, button.backColor);

@@ -6,6 +6,10 @@
 #include <vector>
 
 #include "support/Child.h"
+#include "support/Host.h"
+#include "support/Pump.h"
+#include "window/Dpi.h"
+#include "window/Edit.h"
 #include "window/Font.h"
 
 namespace {
@@ -115,6 +119,36 @@ TEST(DefaultFont, IsMadeOnceRealizedAndKept) {
     EXPECT_EQ(OBJ_FONT, GetObjectType(font->Handle()));
     EXPECT_EQ(12, font->LogFont()->lfHeight);
     EXPECT_EQ(DEFAULT_CHARSET, font->LogFont()->lfCharSet);
+}
+
+// Each top-level window makes its controls' font for its own DPI; a DPI
+// change remakes that window's font only: the other window's controls and
+// the process's default font keep theirs, alive.
+TEST(WindowFont, EachWindowOwnsTheFontOfItsDpiAndADpiChangeTouchesNoOtherWindow) {
+    zo::Frame a, b;
+    ASSERT_TRUE(zotest::ShowHost(a, 300, 200));
+    ASSERT_TRUE(zotest::ShowHost(b, 300, 200));
+    zo::Edit inA, inB;
+    ASSERT_TRUE(inA.Create(a.Handle()));
+    ASSERT_TRUE(inB.Create(b.Handle()));
+    auto fontOf = [](const zo::Edit& e) { return reinterpret_cast<HFONT>(SendMessageW(e.Handle(), WM_GETFONT, 0, 0)); };
+    HFONT before = fontOf(inA), other = fontOf(inB), shared = zo::GetDefaultFont()->Handle();
+    ASSERT_NE(before, nullptr);
+    EXPECT_NE(before, other) << "each window has a font of its own";
+    EXPECT_NE(before, shared);
+
+    RECT r = {0, 0, 450, 300};
+    SendMessageW(a.Handle(), zo::kDpiChanged, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&r));
+    zotest::PumpMessages();
+    HFONT after = fontOf(inA);
+    LOGFONTW lf = {};
+    ASSERT_EQ(GetObjectW(after, sizeof(lf), &lf), static_cast<int>(sizeof(lf)));
+    EXPECT_EQ(lf.lfHeight, zo::ScaleToDpi(zo::GetDefaultFont()->LogFont()->lfHeight, 144));
+    EXPECT_EQ(GetObjectType(before), 0u) << "the window's font made for 96 DPI is deleted";
+    EXPECT_EQ(fontOf(inB), other);
+    EXPECT_EQ(GetObjectType(other), static_cast<DWORD>(OBJ_FONT)) << "the other window's font lives";
+    EXPECT_EQ(zo::GetDefaultFont()->Handle(), shared);
+    EXPECT_EQ(GetObjectType(shared), static_cast<DWORD>(OBJ_FONT)) << "the default font lives";
 }
 
 } // namespace
