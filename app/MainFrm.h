@@ -40,7 +40,7 @@ public:
     // How often the search button shows how far a search is.
     static const UINT kProgressMs = 250;
     // The access-point box keeps at most this many names.
-    static const int kMaxApNames = 256;
+    static constexpr int kMaxApNames = 256;
 
     MainFrm();
     ~MainFrm();
