@@ -50,20 +50,25 @@ uint32_t Thunk32Target(const uint8_t bytes[kThunk32Size], uint32_t address) {
 // lies within 2 GiB of the thunk (the pool is placed near the program for
 // that); the absolute forms serve everything else.
 //   plain function, near:   E9 <rel32>                      jmp target
-//   member 0..3 args, near: 4D 89 C1  49 89 D0  48 89 CA    r8->r9, rdx->r8, rcx->rdx
-//                           48 B9 <object>  E9 <rel32>      mov rcx, object; jmp target
+//   member 0..3 args, near: <moves>  48 B9 <object>  E9 <rel32>
+//                           mov rcx, object; jmp target
+//   <moves> shifts only the arguments the member has, each one register on:
+//     0 args: none   1: 48 89 CA (rcx->rdx)   2: 49 89 D0 48 89 CA (rdx->r8, rcx->rdx)
+//     3 args: 4D 89 C1 49 89 D0 48 89 CA (r8->r9, rdx->r8, rcx->rdx)
 //   absolute forms:
 //    0: 49 BA <object>   mov r10, object
 //   10: 48 B8 <target>   mov rax, target
 //   20: plain function:       FF E0                jmp rax
-//       member 0..3 args:     4D 89 C1 49 89 D0 48 89 CA 4C 89 D1 FF E0
-//                             the same shift, then r10->rcx; jmp rax
+//       member 0..3 args:     <moves> 4C 89 D1 FF E0   r10->rcx; jmp rax
 //       member 4..10 args:    E9 <rel32> or 49 BB <stub> 41 FF E3: jmp zoThunkFrame
 //   do-nothing entry: 31 C0 C3  (xor eax, eax; ret)
 // A plain function gets its arguments untouched. A member with up to three
 // arguments is a pure tail call: the caller's shadow space and stack
-// alignment serve it unchanged. r10, r11 and rax carry nothing into a call
-// under the Win64 convention, so the thunk may use them freely.
+// alignment serve it unchanged. A move for an argument the member does not
+// take would be wasted work on every call, and on some processors it shows
+// (a one-argument member's thunk is then exactly the least code that can do
+// the job). r10, r11 and rax carry nothing into a call under the Win64
+// convention, so the thunk may use them freely.
 const unsigned kThunkSize = 34;
 
 extern "C" void zoThunkFrame();
@@ -114,6 +119,20 @@ zoThunkFrame:
 static const uint8_t kShift[] = {0x4D, 0x89, 0xC1, 0x49, 0x89, 0xD0, 0x48, 0x89, 0xCA};
 static const uint8_t kNothing[] = {0x31, 0xC0, 0xC3};
 
+// The moves for a member of `args` (0..3) arguments: the last 3 * args bytes
+// of kShift. Returns the byte after them.
+static uint8_t* PutMoves(uint8_t* t, unsigned args) {
+    memcpy(t, kShift + sizeof(kShift) - 3 * args, 3 * args);
+    return t + 3 * args;
+}
+
+// How many argument moves t starts with (0..3).
+static unsigned Moves(const uint8_t* t) {
+    for (unsigned args = 3; args > 0; --args)
+        if (memcmp(t, kShift + sizeof(kShift) - 3 * args, 3 * args) == 0) return args;
+    return 0;
+}
+
 // A jump from `end` (the address after the jump) to target, when in reach.
 static bool Near(const uint8_t* end, const void* target, int32_t* rel) {
     intptr_t distance = reinterpret_cast<intptr_t>(target) - reinterpret_cast<intptr_t>(end);
@@ -132,13 +151,13 @@ static void Write(uint8_t* t, const void* object, const void* target, ThunkShape
         memcpy(t + 1, &rel, 4);
         return;
     }
-    if (shape.member && shape.args <= 3 && Near(t + 24, target, &rel)) {
-        memcpy(t, kShift, sizeof(kShift));
-        t[9] = 0x48;
-        t[10] = 0xB9;
-        memcpy(t + 11, &object, 8);
-        t[19] = 0xE9;
-        memcpy(t + 20, &rel, 4);
+    if (shape.member && shape.args <= 3 && Near(t + 3 * shape.args + 15, target, &rel)) {
+        uint8_t* p = PutMoves(t, shape.args);
+        p[0] = 0x48;   // mov rcx, object
+        p[1] = 0xB9;
+        memcpy(p + 2, &object, 8);
+        p[10] = 0xE9;
+        memcpy(p + 11, &rel, 4);
         return;
     }
     t[0] = 0x49;
@@ -152,9 +171,8 @@ static void Write(uint8_t* t, const void* object, const void* target, ThunkShape
         tail[0] = 0xFF;   // jmp rax
         tail[1] = 0xE0;
     } else if (shape.args <= 3) {
-        memcpy(tail, kShift, sizeof(kShift));
         static const uint8_t rest[] = {0x4C, 0x89, 0xD1, 0xFF, 0xE0};   // mov rcx, r10; jmp rax
-        memcpy(tail + sizeof(kShift), rest, sizeof(rest));
+        memcpy(PutMoves(tail, shape.args), rest, sizeof(rest));
     } else {
         void* stub = reinterpret_cast<void*>(&zoThunkFrame);
         if (Near(tail + 5, stub, &rel)) {
@@ -172,34 +190,40 @@ static void Write(uint8_t* t, const void* object, const void* target, ThunkShape
 }
 
 // Reads a thunk back: false for a do-nothing entry. The shape is one that
-// writes the same form again (its argument count only tells 0..3 from more).
+// writes the same form again (its argument count tells 0..3 apart, and only
+// tells more than three from those).
 static bool Decode(const uint8_t* t, const void** object, const void** target, ThunkShape* shape) {
     int32_t rel;
     *object = nullptr;
-    switch (t[0]) {
-    case 0xE9:
+    *target = nullptr;
+    if (t[0] == 0xE9) {
         memcpy(&rel, t + 1, 4);
         *target = t + 5 + rel;
         *shape = ThunkShape{false, 0, 0};
         return true;
-    case 0x4D:
-        memcpy(object, t + 11, 8);
-        memcpy(&rel, t + 20, 4);
-        *target = t + 24 + rel;
-        *shape = ThunkShape{true, 3, 0};
-        return true;
-    case 0x49:
+    }
+    if (t[0] == 0x49 && t[1] == 0xBA) {
         memcpy(object, t + 2, 8);
         memcpy(target, t + 12, 8);
-        if (t[20] == 0xFF)
+        const uint8_t* tail = t + 20;
+        if (tail[0] == 0xFF)
             *shape = ThunkShape{false, 0, 0};
+        else if (tail[0] == 0xE9 || (tail[0] == 0x49 && tail[1] == 0xBB))
+            *shape = ThunkShape{true, 4, 0};
         else
-            *shape = ThunkShape{true, t[20] == 0x4D ? 3u : 4u, 0};
+            *shape = ThunkShape{true, Moves(tail), 0};
         return true;
-    default:
-        *target = nullptr;
-        return false;
     }
+    const unsigned args = Moves(t);
+    const uint8_t* p = t + 3 * args;
+    if (p[0] == 0x48 && p[1] == 0xB9) {
+        memcpy(object, p + 2, 8);
+        memcpy(&rel, p + 11, 4);
+        *target = p + 15 + rel;
+        *shape = ThunkShape{true, args, 0};
+        return true;
+    }
+    return false;
 }
 
 static void Copy(uint8_t* dst, const uint8_t* src) {

@@ -216,6 +216,33 @@ TEST(ThunkThreads, ThunksAreMadeAndCalledOnOtherThreads) {
     EXPECT_TRUE(ok[1]);
 }
 
+#if defined(__x86_64__)
+// A member near its code: the thunk moves only the arguments the member
+// takes, then loads the object and jumps; nothing more runs on each call.
+TEST(ThunkBytes, AMemberNearItsCodeMovesOnlyItsOwnArguments) {
+    Recorder r(1);
+    Function<long long> f0;
+    Function<long long, int> f1;
+    Function<long long, int, int> f2;
+    Function<long long, int, int, int> f3;
+    ASSERT_TRUE(f0.Bind(&r, &Recorder::Take<>));
+    ASSERT_TRUE(f1.Bind(&r, &Recorder::Take<int>));
+    ASSERT_TRUE(f2.Bind(&r, &Recorder::Take<int, int>));
+    ASSERT_TRUE(f3.Bind(&r, &Recorder::Take<int, int, int>));
+    const uint8_t shift[] = {0x4D, 0x89, 0xC1, 0x49, 0x89, 0xD0, 0x48, 0x89, 0xCA};
+    const void* thunks[] = {f0.Thunk(), f1.Thunk(), f2.Thunk(), f3.Thunk()};
+    for (unsigned args = 0; args < 4; ++args) {
+        const uint8_t* t = static_cast<const uint8_t*>(thunks[args]);
+        const unsigned moves = 3 * args;
+        for (unsigned i = 0; i < moves; ++i)
+            EXPECT_EQ(shift[9 - moves + i], t[i]) << "byte " << i << " with " << args << " arguments";
+        EXPECT_EQ(0x48, t[moves]) << args << " arguments";
+        EXPECT_EQ(0xB9, t[moves + 1]) << args << " arguments";
+        EXPECT_EQ(0xE9, t[moves + 10]) << args << " arguments";
+    }
+}
+#endif
+
 TEST(Thunk32Bytes, MoveTheObjectIntoEcxAndJumpRelativeToTheEnd) {
     struct Encoded {
         uint32_t object, target, address;
