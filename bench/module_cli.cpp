@@ -9,13 +9,15 @@
 //     scan --passes 3 (goal at least 99 %) against one pass of the window's
 //     sweep (expect about 81 %);
 //   apply: a file changing the port of 100 modules, applied and verified;
-//     its run time against 100 x the interval x 2 (goal at most 1.2 x).
+//     its run time against 100 x the interval x 2 (goal at most 1.2 x);
+//   apply at size: 150 rows whose modules stay silent for 2 s after a save
+//     and then report: every row taken, every module saved.
 // Modules count once each, by mac, however many rows name them; every run
 // of ModuleCli must end with 0; the settings that reached the modules are
 // counted in the simulator's own log of what it received, not in the
 // program's summary.
 // It starts the simulator and the program itself. Needs the module
-// addresses: scripts/netns-run --modules 254 --first 198.51.100.11.
+// addresses: scripts/netns-run --modules 244 --first 198.51.100.11.
 #include <atomic>
 #include <cstdio>
 #include <set>
@@ -157,7 +159,7 @@ bool StartSimulator(zotest::Simulator& sim, const char* name, int count, const w
                     bool log = false) {
     if (sim.Start(L"--modules " + std::to_wstring(count) + L" --first 198.51.100.11" + more, log)) return true;
     printf("%s: the simulator did not start; this benchmark needs the module addresses "
-           "(scripts/netns-run --modules 254 --first 198.51.100.11)\n", name);
+           "(scripts/netns-run --modules 244 --first 198.51.100.11)\n", name);
     return false;
 }
 
@@ -188,14 +190,25 @@ int Loss() {
     return BenchGoal("loss: at least 99 % found, ended with 0", cli.modules * 100 >= 99 * kModules && code == 0);
 }
 
-int Apply() {
-    zotest::Simulator sim;
-    if (!StartSimulator(sim, "apply", kApplied, L"", true)) return BenchGoal("apply", false);
+// The modules of a port file: those that received a setting request carrying
+// their own new port (module i gets 20000 + i), from the simulator's log.
+std::set<int> Saved(const zotest::Simulator& sim, int count) {
+    std::set<int> saved;
+    for (const simlog::Record& r : sim.Log()) {
+        if (r.module < 0 || r.module >= count || !r.event.empty() || r.bytes.compare(0, 19, "set_net_modle_param"))
+            continue;
+        if (r.bytes.find(":" + std::to_string(20000 + r.module)) != std::string::npos) saved.insert(r.module);
+    }
+    return saved;
+}
+
+// A file giving module i (mac ...:HH:LL with HHLL = i + 1) port 20000 + i.
+std::wstring PortFile(int count) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring file = temp + (L"zo-bench-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-ports.csv");
     std::string text = "mac,port\r\n";
-    for (int i = 0; i < kApplied; ++i) {
+    for (int i = 0; i < count; ++i) {
         char row[64];
         snprintf(row, sizeof(row), "5C:CF:7F:00:%02X:%02X,%d\r\n", ((i + 1) >> 8) & 255, (i + 1) & 255, 20000 + i);
         text += row;
@@ -204,19 +217,39 @@ int Apply() {
     DWORD n = 0;
     WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
     CloseHandle(f);
+    return file;
+}
+
+int ApplyAtSize() {
+    const int count = 150;
+    std::wstring silent;
+    for (int i = 0; i < count; ++i) silent += L" --restart-after-save " + std::to_wstring(i) + L":2000";
+    zotest::Simulator sim;
+    if (!StartSimulator(sim, "apply at size", count, silent.c_str(), true)) return BenchGoal("apply at size", false);
+    std::wstring file = PortFile(count);
+    DWORD code = 0;
+    std::string out;
+    Found run = RunCli(L"apply \"" + file + L"\" --quiet", &code, &out);
+    DeleteFileW(file.c_str());
+    size_t saved = Saved(sim, count).size();
+    bool summary = out.find("taken 150, differs 0, not found 0, bad row 0\n") != std::string::npos;
+    printf("apply at size: %d rows, modules silent 2 s after a save; %zu received their new port (simulator's log), "
+           "the program's summary %s (exit %lu) in %.2f s\n",
+           count, saved, summary ? "says all taken" : "does NOT say all taken", code, run.total);
+    return BenchGoal("apply at size: every row taken, every module saved, ended with 0",
+                     summary && saved == static_cast<size_t>(count) && code == 0);
+}
+
+int Apply() {
+    zotest::Simulator sim;
+    if (!StartSimulator(sim, "apply", kApplied, L"", true)) return BenchGoal("apply", false);
+    std::wstring file = PortFile(kApplied);
     DWORD code = 0;
     std::string out;
     Found run = RunCli(L"apply \"" + file + L"\" --quiet", &code, &out);
     DeleteFileW(file.c_str());
     double budget = kApplied * kInterval * 2;
-    // Module i (mac ...:HH:LL with HHLL = i + 1) was to get port 20000 + i:
-    // the modules that received a setting request carrying their own port.
-    std::set<int> saved;
-    for (const simlog::Record& r : sim.Log()) {
-        if (r.module < 0 || r.module >= kApplied || !r.event.empty() || r.bytes.compare(0, 19, "set_net_modle_param"))
-            continue;
-        if (r.bytes.find(":" + std::to_string(20000 + r.module)) != std::string::npos) saved.insert(r.module);
-    }
+    std::set<int> saved = Saved(sim, kApplied);
     bool summary = out.find("taken 100, differs 0, not found 0, bad row 0") != std::string::npos;
     printf("apply: %d modules, %d of them received their new port (simulator's log), the program's summary %s "
            "(exit %lu) in %.2f s; 100 x %.0f ms x 2 = %.1f s; ratio %.2f\n",
@@ -232,5 +265,6 @@ int main() {
     int failed = Scan();
     failed |= Loss();
     failed |= Apply();
+    failed |= ApplyAtSize();
     return failed;
 }
