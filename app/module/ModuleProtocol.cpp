@@ -206,6 +206,28 @@ unsigned short PortFromText(const wchar_t* text) {
     return static_cast<unsigned short>(wcstoul(text, nullptr, 10) & 0xFFFF);
 }
 
+namespace {
+
+// text with every unit that escaped(unit) holds written as a JSON escape
+// (a backslash, "u" and four lowercase hex digits).
+template <class Escaped>
+void EscapeUnits(const zo::String& text, zo::String& out, Escaped escaped) {
+    out = L"";
+    unsigned from = 0;
+    for (unsigned i = 0; i < text.Length(); ++i) {
+        wchar_t c = text.Element(i);
+        if (!escaped(c)) continue;
+        wchar_t escape[8];
+        swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
+        out.CopyText(text.Handle() + from, i - from);
+        out += escape;
+        from = i + 1;
+    }
+    out.CopyText(text.Handle() + from, text.Length() - from);
+}
+
+} // namespace
+
 void BuildSettings(const SettingsTexts& texts, zo::String& out) {
     zo::Json o;
     o.SetPropertyInt32(L"serial_rate", BaudFromText(texts.baud));
@@ -220,22 +242,13 @@ void BuildSettings(const SettingsTexts& texts, zo::String& out) {
     // The writer leaves units up to U+0100 to the code page; one the code
     // page cannot carry would reach the module as "?", a wrong name saved
     // silently. Such units travel as escapes, as those above U+0100 do.
-    out = L"";
-    unsigned from = 0;
-    for (unsigned i = 0; i < text.Length(); ++i) {
-        wchar_t c = text.Element(i);
-        if (c < 0x80 || c > 0x100) continue;
+    EscapeUnits(text, out, [](wchar_t c) {
+        if (c < 0x80 || c > 0x100) return false;
         char bytes[4];
         BOOL lost = FALSE;
         int n = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, sizeof(bytes), nullptr, &lost);
-        if (n > 0 && !lost) continue;
-        wchar_t escape[8];
-        swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
-        out.CopyText(text.Handle() + from, i - from);
-        out += escape;
-        from = i + 1;
-    }
-    out.CopyText(text.Handle() + from, text.Length() - from);
+        return n <= 0 || lost;
+    });
 }
 
 ModleParam Intended(const ModleParam& current, const SettingsTexts& texts) {
@@ -312,17 +325,7 @@ int BuildSave(const ModleParam& current, const SettingsTexts& texts, zo::Memory<
     if (current.utf8) {
         // Plain ASCII: the units the writer left to the code page go as escapes too.
         zo::String ascii;
-        unsigned from = 0;
-        for (unsigned i = 0; i < settings.Length(); ++i) {
-            wchar_t c = settings.Element(i);
-            if (c < 0x80) continue;
-            wchar_t escape[8];
-            swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
-            ascii.CopyText(settings.Handle() + from, i - from);
-            ascii += escape;
-            from = i + 1;
-        }
-        ascii.CopyText(settings.Handle() + from, settings.Length() - from);
+        EscapeUnits(settings, ascii, [](wchar_t c) { return c >= 0x80; });
         settings = ascii;
     }
     return BuildWriteRequest(settings, out);

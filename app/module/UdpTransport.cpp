@@ -19,7 +19,7 @@ UdpTransport::~UdpTransport() {
     if (started) WSACleanup();
 }
 
-bool UdpTransport::Open(unsigned short port, int& error) {
+bool UdpTransport::Start(int& error) {
     error = 0;
     if (!started) {
         if (zo::StartWinsock() != 0) {
@@ -28,6 +28,11 @@ bool UdpTransport::Open(unsigned short port, int& error) {
         }
         started = true;
     }
+    return true;
+}
+
+bool UdpTransport::Open(unsigned short port, int& error) {
+    if (!Start(error)) return false;
     if (!socket.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
         error = WSAGetLastError();
         return false;
@@ -59,14 +64,7 @@ bool UdpTransport::Open(unsigned short port, int& error) {
 }
 
 bool UdpTransport::OpenSending(int& error) {
-    error = 0;
-    if (!started) {
-        if (zo::StartWinsock() != 0) {
-            error = WSAGetLastError();
-            return false;
-        }
-        started = true;
-    }
+    if (!Start(error)) return false;
     if (!sender.IsNull() || MakeSender(sender, zo::IP())) return true;
     error = WSAGetLastError();
     return false;

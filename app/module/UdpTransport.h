@@ -29,6 +29,7 @@ public:
     bool Receive(unsigned ms, Datagram& out) override;
 
 private:
+    bool Start(int& error);   // Winsock, once
     bool MakeSender(zo::Socket& s, zo::IP local);
 
     zo::Socket socket, sender;

@@ -4,6 +4,8 @@
 // binds the tool's port 6643, the simulator the modules' port 6646.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <set>
 
 #include "CliRun.h"
@@ -144,14 +146,17 @@ TEST(ModuleCliScan, FindsTheModulesOfBothAdaptersAndOneWhenAsked) {
     EXPECT_EQ(2u, CsvMacs(second.out).size()) << second.out;
     EXPECT_EQ(std::string::npos, second.out.find(",198.51.100.")) << second.out;
 
-    // The window sweeps the first adapter's /24 only: once its search has
-    // ended it lists the first network's two modules and nothing else.
+    // The window searches every adapter as the program does: once its
+    // search has ended it lists the modules of both networks.
     zotest::Program tool;
     ASSERT_TRUE(tool.Start());
     std::string shown;
     EXPECT_TRUE(zotest::Drive(L"click Button:1 enabled Button:1 0 5000 enabled Button:1 1 30000 "
                               L"entries ComboBox:0 close 5000", shown)) << shown;
-    EXPECT_EQ(shown, "5C:CF:7F:00:00:01\n5C:CF:7F:00:00:02\nexit code 0\n");
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 5) << shown;
+    for (const char* mac : {"5C:CF:7F:00:00:01\n", "5C:CF:7F:00:00:02\n", "5C:CF:7F:00:00:03\n", "5C:CF:7F:00:00:04\n"})
+        EXPECT_NE(std::string::npos, shown.find(mac)) << mac << " missing from\n" << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 12), "exit code 0\n");
 }
 
 TEST(ModuleCliScan, PassesFindNearlyAll254ModulesBehindLossyLinks) {
