@@ -160,7 +160,7 @@ void MainFrm::OnCreate(zo::IWnd*) {
     // without being placed again.
     for (unsigned i = 0; i < kNodes; ++i)
         if (zo::ICtrl* c = Control(kRows[i].control))
-            if (nodes[i]) nodes[i]->window = c->Handle();
+            if (nodes[i]) nodes[i]->AttachPlaced(c->Handle());
     // Datagrams that came before the window existed are waiting (queued, or
     // in the socket's buffer): from now on the receive thread wakes this
     // window, and this first wake takes whatever is already queued, in order.

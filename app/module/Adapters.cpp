@@ -14,6 +14,22 @@ bool Skipped(unsigned long hostOrder) {
 
 zo::IP FromHostOrder(unsigned long a) { return zo::IP(htonl(a)); }
 
+typedef ULONG(WINAPI* GetAddresses)(ULONG, ULONG, void*, IP_ADAPTER_ADDRESSES*, ULONG*);
+
+// The system's adapter table is looked up when first needed, not imported:
+// loading its library and the ones it pulls in cost the tool's start 3 ms,
+// and the tool asks for the table only once its window is up. The library
+// stays loaded for the rest of the process.
+GetAddresses AdapterTable() {
+    static const GetAddresses get = [] {
+        HMODULE library = LoadLibraryW(L"iphlpapi.dll");
+        return library ? reinterpret_cast<GetAddresses>(
+                             reinterpret_cast<void*>(GetProcAddress(library, "GetAdaptersAddresses")))
+                       : nullptr;
+    }();
+    return get;
+}
+
 } // namespace
 
 bool LocalAdapters(std::vector<Adapter>& out) {
@@ -21,11 +37,13 @@ bool LocalAdapters(std::vector<Adapter>& out) {
     const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     ULONG size = 16 * 1024;
     std::vector<char> buffer;
+    const GetAddresses get = AdapterTable();
+    if (!get) return false;
     ULONG result = ERROR_BUFFER_OVERFLOW;
     // The table may grow between the two calls; a few tries settle it.
     for (int attempt = 0; attempt < 4 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
         buffer.resize(size);
-        result = GetAdaptersAddresses(AF_INET, flags, nullptr,
+        result = get(AF_INET, flags, nullptr,
                                       reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     if (result == ERROR_NO_DATA) return true;

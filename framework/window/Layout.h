@@ -60,6 +60,9 @@ public:
     // Attaches a window, closing the control this node owned (if any), and
     // places it on the stored rectangle.
     void SetWindow(HWND hwnd);
+    // Attaches a window that was made on the stored rectangle: it is moved
+    // or sized from now on only when the node's rectangle changes.
+    void AttachPlaced(HWND made);
 
 protected:
     // SetRect in units of the scale (see LayoutScale).
@@ -69,6 +72,11 @@ protected:
 private:
     void PlaceWindow(int left, int top, int width, int height);
     void CloseControl();
+
+    // The window this node last placed, and where (left, top, width and
+    // height); a window attached or changed since is placed again.
+    HWND placedWindow = nullptr;
+    RECT placed = {};
 };
 
 } // namespace zo

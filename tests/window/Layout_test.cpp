@@ -258,11 +258,31 @@ TEST_F(LayoutWindows, AttachedWindowsAreMovedThenSizedToTheirNodes) {
     EXPECT_EQ((Box{10, 20, 90, 100}), WindowBox(wa));
     EXPECT_EQ((Box{105, 25, 200, 90}), WindowBox(vb));
     EXPECT_EQ((std::vector<unsigned>{SWP_NOSIZE, SWP_NOMOVE}), probe.flags) << "a move, then a size";
+    // Placed again, a window is asked only for what changed (a combo box
+    // told its size again lays itself out and paints again), and a window
+    // attached as made on its rectangle is not placed at all.
+    probe.flags.clear();
+    row.SetRect(10, 20, 300, 100);
+    EXPECT_TRUE(probe.flags.empty()) << "the same rectangle again";
+    row.SetRect(12, 20, 300, 100);
+    EXPECT_EQ((std::vector<unsigned>{SWP_NOSIZE}), probe.flags) << "moved, same size";
+    PosProbe madeProbe;
+    zo::View made;
+    made.AddMessageHandler(WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGING, &madeProbe, &PosProbe::OnChanging);
+    zo::CreateStruct* cs = made.createInfo.Get();
+    cs->x = 107, cs->y = 25, cs->width = 200, cs->height = 90;
+    ASSERT_TRUE(made.Create(frame));
+    b->AttachPlaced(made);
+    madeProbe.flags.clear();
+    row.SetRect(12, 20, 300, 100);
+    EXPECT_TRUE(madeProbe.flags.empty()) << "attached where it was made";
+    EXPECT_EQ((Box{107, 25, 200, 90}), WindowBox(made));
+    b->SetWindow(nullptr);
 
     // A window attached later goes straight to its node's rectangle.
     HWND late = Child();
     b->SetWindow(late);
-    EXPECT_EQ((Box{105, 25, 200, 90}), WindowBox(late));
+    EXPECT_EQ((Box{107, 25, 200, 90}), WindowBox(late));
 }
 
 TEST_F(LayoutWindows, UpdateCreatesOwnedControlsAndSetWindowClosesThem) {
