@@ -1,9 +1,11 @@
 // The module protocol: bytes in, records and texts out.
 #include "app/module/ModuleProtocol.h"
 
+#include <utility>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
 
 #include "net/Host.h"
 
@@ -295,6 +297,125 @@ bool Inexact(const zo::String& text) {
     return false;
 }
 
+// The index of the closing quote of the JSON string whose first unit is at
+// from, or the text's length.
+unsigned StringEnd(const zo::String& json, unsigned from) {
+    for (unsigned i = from; i < json.Length(); ++i) {
+        wchar_t c = json.Element(i);
+        if (c == L'\\')
+            ++i;
+        else if (c == L'"')
+            return i;
+    }
+    return json.Length();
+}
+
+// The unit of the four hex digits at p, or 0x10000 when they are not four.
+unsigned HexUnit(const wchar_t* p) {
+    unsigned u = 0;
+    for (int k = 0; k < 4; ++k) {
+        wchar_t c = p[k];
+        unsigned d = c >= L'0' && c <= L'9' ? c - L'0'
+                     : c >= L'a' && c <= L'f' ? c - L'a' + 10
+                     : c >= L'A' && c <= L'F' ? c - L'A' + 10
+                                              : 16;
+        if (d == 16) return 0x10000;
+        u = u * 16 + d;
+    }
+    return u;
+}
+
+bool FirstHalf(unsigned u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool SecondHalf(unsigned u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// json[from, end), a string's inside as the writer escaped it, with every
+// escaped character from U+0080 written as itself; an escape of a lone half
+// of a pair stays an escape.
+void AppendUnescaped(const zo::String& json, unsigned from, unsigned end, zo::String& out) {
+    const wchar_t* p = json.Handle();
+    for (unsigned i = from; i < end; ++i) {
+        if (p[i] != L'\\' || i + 1 >= end) {
+            out.CopyText(p + i, 1);
+            continue;
+        }
+        if (p[i + 1] == L'u' && i + 6 <= end) {
+            unsigned u = HexUnit(p + i + 2);
+            if (u >= 0x80 && u < 0x10000 && !FirstHalf(u) && !SecondHalf(u)) {
+                wchar_t c = static_cast<wchar_t>(u);
+                out.CopyText(&c, 1);
+                i += 5;
+                continue;
+            }
+            unsigned second = FirstHalf(u) && i + 12 <= end && p[i + 6] == L'\\' && p[i + 7] == L'u'
+                                  ? HexUnit(p + i + 8)
+                                  : 0;
+            if (SecondHalf(second)) {
+                wchar_t pair[2] = {static_cast<wchar_t>(u), static_cast<wchar_t>(second)};
+                out.CopyText(pair, 2);
+                i += 11;
+                continue;
+            }
+        }
+        out.CopyText(p + i, 2);   // any other escape, whole
+        ++i;
+    }
+}
+
+// The settings for a module speaking UTF-8. A text the person did not edit
+// goes back as the very bytes the module sent: its characters unescaped and
+// the request in UTF-8. So does it for a module speaking the code page whose
+// bytes happened to be valid UTF-8 too (the name "木" is C4 BE, which reads
+// as "ľ"): whatever the module's encoding, its own bytes are what it holds.
+// An edited text goes as escapes from U+0080, which a module of either
+// encoding turns into its own.
+void Utf8Settings(const zo::String& settings, const bool edited[4], zo::String& out) {
+    static const wchar_t* const keys[4] = {L"\"serv_host\":\"", L"\"ap_ssid\":\"", L"\"ap_pass\":\"",
+                                           L"\"mac\":\""};
+    // The value spans in the order they come, found by their keys: a quote
+    // inside a value is always escaped, so a key's text is only ever a key.
+    struct Span {
+        unsigned from, end;
+        bool edited;
+    } spans[4];
+    unsigned n = 0;
+    const wchar_t* text = settings.Handle() ? settings.Handle() : L"";
+    for (int k = 0; k < 4; ++k) {
+        const wchar_t* at = wcsstr(text, keys[k]);
+        if (!at) continue;
+        unsigned from = static_cast<unsigned>(at - text + wcslen(keys[k]));
+        spans[n++] = Span{from, StringEnd(settings, from), edited[k]};
+    }
+    for (unsigned i = 1; i < n; ++i)
+        for (unsigned j = i; j > 0 && spans[j - 1].from > spans[j].from; --j) std::swap(spans[j - 1], spans[j]);
+    out = L"";
+    unsigned done = 0;
+    for (unsigned k = 0; k < n; ++k) {
+        out.CopyText(text + done, spans[k].from - done);
+        if (spans[k].edited) {
+            zo::String value, escaped;
+            value.CopyText(text + spans[k].from, spans[k].end - spans[k].from);
+            EscapeUnits(value, escaped, [](wchar_t c) { return c >= 0x80; });
+            out += escaped;
+        } else {
+            AppendUnescaped(settings, spans[k].from, spans[k].end, out);
+        }
+        done = spans[k].end;
+    }
+    out.CopyText(text + done, settings.Length() - done);
+}
+
+// "set_net_modle_param" and the settings in UTF-8; the byte count.
+int BuildUtf8WriteRequest(const zo::String& settings, zo::Memory<char>& out) {
+    std::wstring text(kWriteRequest, kWriteRequest + strlen(kWriteRequest));
+    text.append(settings.Handle() ? settings.Handle() : L"", settings.Length());
+    int n = static_cast<int>(text.size());
+    int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+    if (count <= 0 || !out.SetLength(static_cast<unsigned>(count) + 1)) return 0;
+    if (WideCharToMultiByte(CP_UTF8, 0, text.data(), n, out.data, count, nullptr, nullptr) != count) return 0;
+    out.data[count] = 0;
+    return count;
+}
+
 } // namespace
 
 int BuildSave(const ModleParam& current, const SettingsTexts& texts, zo::Memory<char>& out, SaveProblem& problem) {
@@ -308,9 +429,11 @@ int BuildSave(const ModleParam& current, const SettingsTexts& texts, zo::Memory<
                                {L"ap_ssid", texts.ssid, &current.ap_ssid},
                                {L"ap_pass", texts.pass, &current.ap_pass},
                                {L"mac", current.mac.Handle(), &current.mac}};
+    bool editedAt[4];
     for (const Member& m : members) {
         const wchar_t* text = m.text ? m.text : L"";
         bool edited = !(*m.now == text);
+        editedAt[&m - members] = edited;
         if (edited && !Carried(text, current.utf8)) problem.kind = SaveProblem::kCannotCarry;
         if (!edited && Inexact(*m.now)) problem.kind = SaveProblem::kNotExact;
         if (problem.kind != SaveProblem::kNone) {
@@ -322,13 +445,10 @@ int BuildSave(const ModleParam& current, const SettingsTexts& texts, zo::Memory<
     t.mac = current.mac.Handle();
     zo::String settings;
     BuildSettings(t, settings);
-    if (current.utf8) {
-        // Plain ASCII: the units the writer left to the code page go as escapes too.
-        zo::String ascii;
-        EscapeUnits(settings, ascii, [](wchar_t c) { return c >= 0x80; });
-        settings = ascii;
-    }
-    return BuildWriteRequest(settings, out);
+    if (!current.utf8) return BuildWriteRequest(settings, out);
+    zo::String utf8;
+    Utf8Settings(settings, editedAt, utf8);
+    return BuildUtf8WriteRequest(utf8, out);
 }
 
 namespace {

@@ -109,8 +109,10 @@ struct SaveProblem {
 // (texts.mac is ignored: the record's mac is sent). A text equal to the
 // module's own is one the person did not edit, and it must reach the module
 // exactly as it is: for a module speaking the ANSI code page the request is
-// BuildSettings' and BuildWriteRequest's, for one speaking UTF-8 every unit
-// from U+0080 travels as an escape, so the request is plain ASCII. Returns
+// BuildSettings' and BuildWriteRequest's; for one read as UTF-8 the request
+// is UTF-8, an unedited text in it the very bytes the module sent and an
+// edited one with every unit from U+0080 as an escape (so a module of the
+// code page whose bytes happened to be valid UTF-8 keeps its texts). Returns
 // the byte count, or 0 with nothing built and problem set when an edited
 // text holds a character the module's encoding cannot carry (kCannotCarry),
 // or an unedited one could not be read exactly (kNotExact: it holds U+FFFD,

@@ -112,7 +112,8 @@ TEST_F(SaveVerify, AModuleSpeakingUtf8KeepsItsAccessPointNameWhenOnlyThePortIsSa
     auto log = sim.Log();
     ASSERT_GT(log.size(), before);
     EXPECT_EQ(log[before].bytes, "set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\","
-                                 "\"serv_port\":9500,\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\",\"ap_pass\":\"pass0003\","
+                                 "\"serv_port\":9500,\"ap_ssid\":\"\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4\","
+                                 "\"ap_pass\":\"pass0003\","
                                  "\"mac\":\"5C:CF:7F:00:00:04\"}");
     ASSERT_TRUE(PumpUntil([&] { return f.modules.Element(3)->serv_port == 9500; }));
     EXPECT_EQ(f.modules.Element(3)->ap_ssid, L"办公室");

@@ -229,9 +229,14 @@ TEST(ModuleCliModules, ASaveSendsBackExactlyWhatWasNotEditedInEitherEncoding) {
         const wchar_t* target;
         int module;
         const char* row;
+        const char* ssid;   // as the save carried it
     } cases[] = {
-        {L"5C:CF:7F:00:00:01", 0, "5C:CF:7F:00:00:01,115200,198.51.100.10,9300,办公室,pass0000,"},   // UTF-8
-        {L"198.51.100.104", 3, "5C:CF:7F:00:00:04,115200,198.51.100.10,9300,办公室,pass0003,"},      // GBK
+        // UTF-8: the module's own bytes back.
+        {L"5C:CF:7F:00:00:01", 0, "5C:CF:7F:00:00:01,115200,198.51.100.10,9300,办公室,pass0000,",
+         "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4"},
+        // The code page: the form the window has always sent.
+        {L"198.51.100.104", 3, "5C:CF:7F:00:00:04,115200,198.51.100.10,9300,办公室,pass0003,",
+         "\\u529e\\u516c\\u5ba4"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(clitest::Narrow(c.target));
@@ -240,15 +245,14 @@ TEST(ModuleCliModules, ASaveSendsBackExactlyWhatWasNotEditedInEitherEncoding) {
         EXPECT_TRUE(Has(set.out, "every value took"));
         auto after = RunCli(std::wstring(L"get ") + c.target + L" --quick --format csv --show-passwords" + kFast);
         EXPECT_TRUE(Has(after.out, c.row));
-        // The save carried the name as the characters it is, in the form
-        // the window has always sent.
+        // The save carried the name as the module holds it.
         std::string save;
         for (const auto& r : sim.Log())
             if (r.module == c.module && r.event.empty() && IsSave(r)) save = r.bytes;
         char mac[8];
         snprintf(mac, sizeof(mac), "%02d", c.module + 1);
-        EXPECT_EQ("set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\",\"serv_port\":9300,"
-                  "\"ap_ssid\":\"\\u529e\\u516c\\u5ba4\",\"ap_pass\":\"pass000" + std::to_string(c.module) +
+        EXPECT_EQ(std::string("set_net_modle_param{\"serial_rate\":115200,\"serv_host\":\"198.51.100.10\",\"serv_port\":9300,"
+                              "\"ap_ssid\":\"") + c.ssid + "\",\"ap_pass\":\"pass000" + std::to_string(c.module) +
                       "\",\"mac\":\"5C:CF:7F:00:00:" + mac + "\"}",
                   save);
     }
