@@ -5,7 +5,9 @@
 // figure is the receive path alone, not the sender's speed. Both kinds must
 // take in every datagram of every round at its full length: a rate counts
 // only what arrived, so a receiver that lost or cut datagrams would
-// otherwise look no slower, or faster.
+// otherwise look no slower, or faster. A failed round says why, for each
+// kind; a round whose port another socket took (nothing measured yet) runs
+// again on a port free at that moment, at most three times a run.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -22,10 +24,26 @@ const int Rounds = 15;   // a busy machine slows many rounds of either kind: eac
 const char Hold[] = "hold";   // 4 bytes: shorter than any burst datagram
 const char Stop[] = "!";
 
-bool RunBurst(unsigned short port, int count, int size) {
-    return zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
-                              std::to_wstring(port) + L" " + std::to_wstring(count) + L" " + std::to_wstring(size),
-                              60000, true) == 0;
+// Why a round of one kind failed, for the round's line.
+struct Why {
+    char text[80] = "";
+    bool refused = false;   // the port's bind was refused: nothing was measured
+    bool Set(const char* what, unsigned long code) {
+        snprintf(text, sizeof(text), "%s %lu", what, code);
+        return false;
+    }
+    bool Set(const char* what) {
+        snprintf(text, sizeof(text), "%s", what);
+        return false;
+    }
+};
+
+bool RunBurst(unsigned short port, int count, int size, Why& why) {
+    DWORD code = zotest::RunProgram(zotest::BesideMe(L"udp_burst.exe"),
+                                    std::to_wstring(port) + L" " + std::to_wstring(count) + L" " +
+                                        std::to_wstring(size),
+                                    60000, true);
+    return code == 0 || why.Set("udp_burst ended with", code);
 }
 
 void SendLoopback(unsigned short port, const char* text, int length) {
@@ -42,15 +60,16 @@ void SendLoopback(unsigned short port, const char* text, int length) {
 // until the stop datagram. Datagrams per second, or -1 on failure. No
 // receive time-out (under Wine a socket with one receives on a slower
 // path): should the stop datagram never come, a watchdog closes the socket.
-double Bare(unsigned short port, int size, int* got, int* wrong) {
+double Bare(unsigned short port, int size, int* got, int* wrong, Why& why) {
     zo::Socket s;
     zo::SOCKADDR any;
     any.SetIp(zo::IP(htonl(INADDR_ANY)));
     any.SetPortW(port);
-    if (!s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP) || !s.Bind(any)) return -1;
+    if (!s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP) || !s.Bind(any))
+        return why.refused = true, why.Set("the port's bind refused, error", WSAGetLastError()), -1;
     int bytes = zo::UDPReceiver::ReceiveBufferBytes;
     s.SetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), 4);
-    if (!RunBurst(port, PerRound, size)) return -1;
+    if (!RunBurst(port, PerRound, size, why)) return -1;
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread watchdog([&] {
         if (WaitForSingleObject(finished, 10000) == WAIT_TIMEOUT) s.Close();
@@ -75,6 +94,7 @@ double Bare(unsigned short port, int size, int* got, int* wrong) {
     s.Close();
     *got = count;
     *wrong = bad;
+    if (n < 0) why.Set("no stop datagram within 10 s; datagrams taken:", static_cast<unsigned long>(count));
     return n < 0 ? -1 : count / (t1 - t0);
 }
 
@@ -103,22 +123,27 @@ struct Counter {
     }
 };
 
-double Receiver(unsigned short port, int size, int* got, int* wrong) {
+double Receiver(unsigned short port, int size, int* got, int* wrong, Why& why) {
     Counter counter;
     counter.size = size;
     double rate = -1;
     {
         zo::UDPReceiver rx;
         rx.datagramHandler.Bind(&counter, &Counter::OnDatagram);
-        if (!rx.Tune(port)) return -1;
+        if (!rx.Tune(port))
+            return why.refused = true, why.Set("the port's bind refused"), -1;
         SendLoopback(port, Hold, int(sizeof(Hold) - 1));
-        if (WaitForSingleObject(counter.held, 5000) == WAIT_OBJECT_0 && RunBurst(port, PerRound, size)) {
+        if (WaitForSingleObject(counter.held, 5000) != WAIT_OBJECT_0) {
+            why.Set("the hold datagram not handled; ms waited:", 5000);
+        } else if (RunBurst(port, PerRound, size, why)) {
             SendLoopback(port, Stop, 1);
             double t0 = BenchNow();
             SetEvent(counter.go);
-            if (WaitForSingleObject(counter.done, 10000) == WAIT_OBJECT_0) {
+            if (WaitForSingleObject(counter.done, 10000) == WAIT_OBJECT_0)
                 rate = counter.count / (BenchNow() - t0);
-            }
+            else
+                why.Set("no stop datagram within 10 s; datagrams taken:",
+                        static_cast<unsigned long>(counter.count));
         }
         SetEvent(counter.go);
     }
@@ -144,6 +169,7 @@ int main() {
     unsigned short port = FreePort();
     printf("udp receive: %d datagrams per round, best of %d rounds, port %u\n", PerRound, Rounds, port);
     int status = 0;
+    int renewed = 0;   // ports taken again after a refusal, at most 3 a run
     bool met = true;
     for (int size : {32, 300, 1400}) {
         double bare = 0, recv = 0;
@@ -152,15 +178,30 @@ int main() {
             // Alternate which goes first so neither always meets a warmer system.
             int g1 = 0, g2 = 0, w1 = 0, w2 = 0;
             double b, u;
+            Why whyBare, whyReceiver;
             if (r % 2) {
-                u = Receiver(port, size, &g2, &w2);
-                b = Bare(port, size, &g1, &w1);
+                u = Receiver(port, size, &g2, &w2, whyReceiver);
+                b = Bare(port, size, &g1, &w1, whyBare);
             } else {
-                b = Bare(port, size, &g1, &w1);
-                u = Receiver(port, size, &g2, &w2);
+                b = Bare(port, size, &g1, &w1, whyBare);
+                u = Receiver(port, size, &g2, &w2, whyReceiver);
+            }
+            if (((b < 0 && whyBare.refused) || (u < 0 && whyReceiver.refused)) && renewed < 3) {
+                // The port is only where the rounds listen, and another socket
+                // took it: the round runs again on a port that is free now.
+                unsigned short fresh = FreePort();
+                printf("  %4d bytes: round %d: port %u refused (bare: %s; receiver: %s); again on port %u\n", size, r,
+                       port, b < 0 ? whyBare.text : "whole", u < 0 ? whyReceiver.text : "whole", fresh);
+                if (fresh) {
+                    port = fresh;
+                    ++renewed;
+                    --r;
+                    continue;
+                }
             }
             if (b < 0 || u < 0) {
-                printf("  %4d bytes: round %d failed (bare %.0f, receiver %.0f)\n", size, r, b, u);
+                printf("  %4d bytes: round %d failed (bare: %s; receiver: %s)\n", size, r,
+                       b < 0 ? whyBare.text : "whole", u < 0 ? whyReceiver.text : "whole");
                 status = 1;
                 continue;
             }
