@@ -6,8 +6,9 @@
 // take in every datagram of every round at its full length: a rate counts
 // only what arrived, so a receiver that lost or cut datagrams would
 // otherwise look no slower, or faster. A failed round says why, for each
-// kind; a round whose port another socket took (nothing measured yet) runs
-// again on a port free at that moment, at most three times a run.
+// kind; a round in which nothing was measured (another socket took its
+// port, or the sender could not be started) runs again on a port free at
+// that moment, at most three times a run.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -27,7 +28,7 @@ const char Stop[] = "!";
 // Why a round of one kind failed, for the round's line.
 struct Why {
     char text[80] = "";
-    bool refused = false;   // the port's bind was refused: nothing was measured
+    bool again = false;   // nothing was measured: the port's bind refused, or no burst started
     bool Set(const char* what, unsigned long code) {
         snprintf(text, sizeof(text), "%s %lu", what, code);
         return false;
@@ -43,6 +44,10 @@ bool RunBurst(unsigned short port, int count, int size, Why& why) {
                                     std::to_wstring(port) + L" " + std::to_wstring(count) + L" " +
                                         std::to_wstring(size),
                                     60000, true);
+    if (code == 0xFFFFFFFF) {
+        why.again = true;
+        return why.Set("udp_burst could not be started, error", GetLastError());
+    }
     return code == 0 || why.Set("udp_burst ended with", code);
 }
 
@@ -66,7 +71,7 @@ double Bare(unsigned short port, int size, int* got, int* wrong, Why& why) {
     any.SetIp(zo::IP(htonl(INADDR_ANY)));
     any.SetPortW(port);
     if (!s.Create(AF_INET, SOCK_DGRAM, IPPROTO_UDP) || !s.Bind(any))
-        return why.refused = true, why.Set("the port's bind refused, error", WSAGetLastError()), -1;
+        return why.again = true, why.Set("the port's bind refused, error", WSAGetLastError()), -1;
     int bytes = zo::UDPReceiver::ReceiveBufferBytes;
     s.SetSockOpt(SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), 4);
     if (!RunBurst(port, PerRound, size, why)) return -1;
@@ -131,7 +136,7 @@ double Receiver(unsigned short port, int size, int* got, int* wrong, Why& why) {
         zo::UDPReceiver rx;
         rx.datagramHandler.Bind(&counter, &Counter::OnDatagram);
         if (!rx.Tune(port))
-            return why.refused = true, why.Set("the port's bind refused"), -1;
+            return why.again = true, why.Set("the port's bind refused"), -1;
         SendLoopback(port, Hold, int(sizeof(Hold) - 1));
         if (WaitForSingleObject(counter.held, 5000) != WAIT_OBJECT_0) {
             why.Set("the hold datagram not handled; ms waited:", 5000);
@@ -169,7 +174,7 @@ int main() {
     unsigned short port = FreePort();
     printf("udp receive: %d datagrams per round, best of %d rounds, port %u\n", PerRound, Rounds, port);
     int status = 0;
-    int renewed = 0;   // ports taken again after a refusal, at most 3 a run
+    int renewed = 0;   // rounds run again because nothing was measured, at most 3 a run
     bool met = true;
     for (int size : {32, 300, 1400}) {
         double bare = 0, recv = 0;
@@ -186,12 +191,13 @@ int main() {
                 b = Bare(port, size, &g1, &w1, whyBare);
                 u = Receiver(port, size, &g2, &w2, whyReceiver);
             }
-            if (((b < 0 && whyBare.refused) || (u < 0 && whyReceiver.refused)) && renewed < 3) {
-                // The port is only where the rounds listen, and another socket
-                // took it: the round runs again on a port that is free now.
+            if (((b < 0 && whyBare.again) || (u < 0 && whyReceiver.again)) && renewed < 3) {
+                // Nothing was measured: the port is only where the rounds
+                // listen and another socket took it, or the system did not
+                // start the sender. The round runs again on a port free now.
                 unsigned short fresh = FreePort();
-                printf("  %4d bytes: round %d: port %u refused (bare: %s; receiver: %s); again on port %u\n", size, r,
-                       port, b < 0 ? whyBare.text : "whole", u < 0 ? whyReceiver.text : "whole", fresh);
+                printf("  %4d bytes: round %d not run (bare: %s; receiver: %s); again on port %u\n", size, r,
+                       b < 0 ? whyBare.text : "whole", u < 0 ? whyReceiver.text : "whole", fresh);
                 if (fresh) {
                     port = fresh;
                     ++renewed;
