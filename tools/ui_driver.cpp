@@ -37,6 +37,8 @@
 #define PSAPI_VERSION 2
 #include <psapi.h>
 
+#include "tools/Covering.h"
+
 namespace {
 
 HWND window = nullptr;
@@ -139,24 +141,6 @@ bool ConsoleShown() {
         for (HWND h = FindWindowExW(nullptr, nullptr, cls, nullptr); h; h = FindWindowExW(nullptr, h, cls, nullptr))
             if (IsWindowVisible(h)) return true;
     return false;
-}
-
-// The top-level window under each corner of the window (a pixel inside) and
-// its centre that is not the window; null when there is none.
-HWND Covering(POINT& at) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    const POINT points[] = {{r.left + 2, r.top + 2},
-                            {r.right - 3, r.top + 2},
-                            {r.left + 2, r.bottom - 3},
-                            {r.right - 3, r.bottom - 3},
-                            {(r.left + r.right) / 2, (r.top + r.bottom) / 2}};
-    for (POINT p : points) {
-        HWND top = GetAncestor(WindowFromPoint(p), GA_ROOT);
-        at = p;
-        if (top != window) return top ? top : GetDesktopWindow();
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -297,7 +281,7 @@ int wmain(int argc, wchar_t** argv) {
             if (!Within(ms(0), ConsoleShown)) return Fail("no console", L"");
         } else if (step == L"unobscured") {
             POINT at = {};
-            if (HWND other = Covering(at)) {
+            if (HWND other = covering::Over(window, at)) {
                 wchar_t cls[64] = {};
                 GetClassNameW(other, cls, 64);
                 return Fail("the window is covered", L"at " + std::to_wstring(at.x) + L"," + std::to_wstring(at.y) +

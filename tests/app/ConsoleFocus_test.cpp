@@ -14,6 +14,7 @@
 #include "support/TestNetwork.h"
 #include "support/ToolSide.h"
 #include "support/Wait.h"
+#include "tools/Covering.h"
 
 namespace {
 
@@ -55,31 +56,22 @@ void Click(POINT at) {
     SendInput(2, in, sizeof(INPUT));
 }
 
-// The window under each corner of window (a pixel inside) and its centre
-// that is not window itself, or null; what it is goes to the output.
+// What covers window at one of its corners or its centre (see
+// covering::Over), or null; what it is goes to the output.
 HWND Covering(HWND window) {
-    RECT r;
+    POINT p = {};
+    HWND top = covering::Over(window, p);
+    if (!top) return nullptr;
+    wchar_t cls[64] = {};
+    RECT r = {}, other = {}, screen = {};
     GetWindowRect(window, &r);
-    const POINT points[] = {{r.left + 2, r.top + 2},
-                            {r.right - 3, r.top + 2},
-                            {r.left + 2, r.bottom - 3},
-                            {r.right - 3, r.bottom - 3},
-                            {(r.left + r.right) / 2, (r.top + r.bottom) / 2}};
-    for (POINT p : points) {
-        HWND top = GetAncestor(WindowFromPoint(p), GA_ROOT);
-        if (top != window) {
-            wchar_t cls[64] = {};
-            RECT other = {}, screen = {};
-            GetClassNameW(top, cls, 64);
-            GetWindowRect(top, &other);
-            SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
-            printf("at %ld,%ld: %ls (%ld,%ld-%ld,%ld) over the window (%ld,%ld-%ld,%ld), work area %ldx%ld\n", p.x,
-                   p.y, cls, other.left, other.top, other.right, other.bottom, r.left, r.top, r.right, r.bottom,
-                   screen.right, screen.bottom);
-            return top ? top : HWND_DESKTOP;
-        }
-    }
-    return nullptr;
+    GetClassNameW(top, cls, 64);
+    GetWindowRect(top, &other);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
+    printf("at %ld,%ld: %ls (%ld,%ld-%ld,%ld) over the window (%ld,%ld-%ld,%ld), work area %ldx%ld\n", p.x, p.y,
+           cls, other.left, other.top, other.right, other.bottom, r.left, r.top, r.right, r.bottom, screen.right,
+           screen.bottom);
+    return top;
 }
 
 } // namespace

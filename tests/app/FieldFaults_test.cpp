@@ -16,6 +16,7 @@
 #include "support/Child.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/ThreeModules.h"
 #include "support/ToolSide.h"
 #include "support/Wait.h"
 
@@ -127,14 +128,7 @@ std::wstring ConsoleScreen(HANDLE program) {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 
-class FieldFaults : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ZO_REQUIRE_TEST_NETWORK();
-        ASSERT_TRUE(sim.Start(L"--modules 3"));
-    }
-    zotest::Simulator sim;
-};
+class FieldFaults : public zotest::ThreeModules {};
 
 } // namespace
 

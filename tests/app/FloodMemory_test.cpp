@@ -14,6 +14,7 @@
 #include "net/Socket.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/ThreeModules.h"
 #include "support/ToolSide.h"
 #include "support/Wait.h"
 
@@ -82,14 +83,7 @@ std::string Hostile(int k, unsigned& seed) {
     return d;
 }
 
-class Flood : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ZO_REQUIRE_TEST_NETWORK();
-        ASSERT_TRUE(sim.Start(L"--modules 3"));
-    }
-    zotest::Simulator sim;
-};
+class Flood : public zotest::ThreeModules {};
 
 } // namespace
 

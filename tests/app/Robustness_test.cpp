@@ -13,6 +13,7 @@
 #include "net/Socket.h"
 #include "support/Simulator.h"
 #include "support/TestNetwork.h"
+#include "support/ThreeModules.h"
 #include "support/ToolSide.h"
 #include "support/Wait.h"
 
@@ -38,14 +39,7 @@ unsigned Running(const wchar_t* image) {
     return n;
 }
 
-class Robustness : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ZO_REQUIRE_TEST_NETWORK();
-        ASSERT_TRUE(sim.Start(L"--modules 3"));
-    }
-    zotest::Simulator sim;
-};
+class Robustness : public zotest::ThreeModules {};
 
 } // namespace
 
