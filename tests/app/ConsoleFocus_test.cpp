@@ -20,12 +20,6 @@ namespace {
 
 const int kAddressField = 18;   // creation order of the tool's controls
 
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> out;
-    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
-    return out;
-}
-
 HWND Focus(HWND window) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
@@ -80,7 +74,7 @@ TEST(ConsoleFocus, KeysTypedWhileTheFirstDatagramArrivesAllLandInTheAddressField
     ZO_REQUIRE_TEST_NETWORK();
     zotest::Program tool;
     ASSERT_TRUE(tool.Start());
-    std::vector<HWND> controls = Children(tool.window);
+    std::vector<HWND> controls = zotest::Children(tool.window);
     ASSERT_EQ(controls.size(), 21u);
     HWND address = controls[kAddressField];
     SendMessageW(address, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));

@@ -22,12 +22,6 @@
 
 namespace {
 
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> out;
-    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
-    return out;
-}
-
 // The index (in creation order) of the control that has the keyboard focus
 // in window's thread; a drop-down box's text field counts as the box. -1
 // when none of them has it.
@@ -35,7 +29,7 @@ int FocusIndex(HWND window) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus) return -1;
-    std::vector<HWND> all = Children(window);
+    std::vector<HWND> all = zotest::Children(window);
     for (size_t i = 0; i < all.size(); ++i)
         if (info.hwndFocus == all[i] || GetParent(info.hwndFocus) == all[i]) return static_cast<int>(i);
     return -1;
@@ -102,7 +96,7 @@ protected:
         ZO_REQUIRE_TEST_NETWORK();
         ASSERT_TRUE(sim.Start(L"--modules 3"));
         ASSERT_TRUE(tool.Start());
-        controls = Children(tool.window);
+        controls = zotest::Children(tool.window);
         ASSERT_EQ(controls.size(), 21u);
     }
     void TearDown() override { EXPECT_EQ(tool.Close(5000), 0u); }

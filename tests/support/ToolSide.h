@@ -55,4 +55,11 @@ inline std::vector<HWND> TopWindows(const wchar_t* cls) {
     return out;
 }
 
+// A window's child windows in creation order.
+inline std::vector<HWND> Children(HWND window) {
+    std::vector<HWND> out;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
+    return out;
+}
+
 } // namespace zotest
