@@ -47,6 +47,7 @@ DWORD Program::Close(DWORD ms, double* took) {
 bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE readEnd = nullptr;
+    DWORD startError = 0;   // the system's answer when the driver could not be made
     const std::wstring path = BesideMe(L"ui_driver.exe");
     auto launch = [&]() -> HANDLE {
         out.clear();
@@ -63,6 +64,7 @@ bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
         PROCESS_INFORMATION pi = {};
         BOOL started = CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
                                       nullptr, &si, &pi);
+        if (!started) startError = GetLastError();
         CloseHandle(writeEnd);
         if (!started) return nullptr;
         CloseHandle(pi.hThread);
@@ -82,6 +84,10 @@ bool Drive(const std::wstring& steps, std::string& out, const wchar_t* title) {
     drain();
     if (s.process) CloseHandle(s.process);
     if (readEnd) CloseHandle(readEnd);
+    // A driver that says nothing is described here, so a failed step says why.
+    if (s.code != 0 && out.empty())
+        out = s.code == 0xFFFFFFFF ? "ui_driver.exe could not be started, error " + std::to_string(startError)
+                                   : "ui_driver.exe wrote nothing and ended with code " + std::to_string(s.code);
     return s.code == 0;
 }
 
